@@ -1,0 +1,29 @@
+#include "engine/main_window_port.h"
+
+#include <atomic>
+
+namespace {
+
+class NullPort final : public MainWindowPort {
+public:
+    void LogChanged() override {}
+    void Repaint() override {}
+    void EnableControl(int, bool) override {}
+    void SetControlText(int, const std::wstring&) override {}
+    void ShowMessage(const std::wstring&, const std::wstring&, MessageIcon) override {}
+    void Beep() override {}
+    void AddDeviceEntry(const std::wstring&) override {}
+    void SelectDevice(int) override {}
+    int SelectedDevice() override { return -1; }
+    std::wstring DurationText(int) override { return {}; }
+    void PumpMessages() override {}
+};
+
+NullPort nullPort;
+std::atomic<MainWindowPort*> currentPort{&nullPort};
+
+}  // namespace
+
+MainWindowPort& Port() { return *currentPort.load(); }
+
+void SetMainWindowPort(MainWindowPort* port) { currentPort.store(port ? port : &nullPort); }

@@ -1,0 +1,48 @@
+// The run state shared by the main thread, the test threads and the display: the run flags,
+// the run's counters, and StopTest, which ends a run.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+struct TestControlRecord {
+    std::atomic<bool> stopRequested{true};
+    std::atomic<bool> testRunning{false};
+    std::atomic<int32_t> activeThreads{0};
+};
+
+// The status texts a test thread shows; the panel reads the whole text through an index,
+// so it can never see half of one text and half of another.
+enum class StatusText : int { None, Loopback, LoopbackComplete, Benchmark };
+const wchar_t* StatusTextString(StatusText status);
+
+struct TestCountersRecord {
+    std::atomic<uint64_t> operations{0};
+    std::atomic<uint64_t> errors{0};
+    std::atomic<uint64_t> readBlocks{0};
+    std::atomic<uint64_t> writeBlocks{0};
+    std::atomic<float> peakRateMBps{0};
+    std::atomic<float> maxReadMBps{0};
+    std::atomic<float> maxWriteMBps{0};
+    std::atomic<float> minReadMBps{0};
+    std::atomic<float> minWriteMBps{0};
+    std::atomic<int64_t> startTime{0};
+    std::atomic<int64_t> elapsedSeconds{0};
+    std::atomic<float> runMinutes{0};
+    std::atomic<StatusText> statusText{StatusText::None};
+};
+
+extern TestControlRecord TestControl;
+extern TestCountersRecord TestCounters;
+
+// Zeroes every counter, the status text and activeThreads; stopRequested set (idle).
+void ResetRunState();
+
+// Asks the run to stop; with finish also returns the window to its idle look.
+void StopTest(bool finish);
+// "Stop" for true, "Start" for false, on the Start/Stop button.
+void SetStartStopLabel(bool running);
+// Enables or disables, in order: device list, the two duration labels, the duration edit,
+// both mode radios, Configure, Save Log and Exit. Start/Stop and About stay enabled.
+void EnableTestInputs(bool enable);
