@@ -37,6 +37,8 @@ public:
     // exactly the records it has not seen yet.
     uint64_t Serial();
     // Copies the record with serial number `serial` (0 = the first ever added), if still held.
+    // A record held with an empty text is copied too (its text empty), so a follower can tell
+    // a record it may skip from one it has lost.
     bool CopyRecordBySerial(uint64_t serial, LogRecord* record);
 
     const int32_t capacity = 10001;
@@ -65,3 +67,7 @@ void LogAddFormatted(const wchar_t* format, const wchar_t* argument, LogCategory
 // Creates theLog; destroys it once no LogAdd is still inside it (a late thread may be).
 void CreateTheLog();
 void DestroyTheLog();
+
+// Where Add takes its time stamps: std::time, unless a test fixes the clock (null restores it).
+using LogClock = int64_t (*)();
+void SetLogClock(LogClock clock);

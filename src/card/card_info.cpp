@@ -1,0 +1,98 @@
+#include "card/card_info.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cwchar>
+#include <iterator>
+
+#include "card/card_connection.h"
+#include "card/card_list.h"
+#include "engine/main_window_port.h"
+#include "engine/test_settings.h"
+#include "log/logger.h"
+
+void AddCardEntry(int index) {
+    wchar_t name[kDisplayNameChars];
+    CardDisplayName(name, kDisplayNameChars, index);
+    LogAdd(name, kLogInformation);
+    Port().AddDeviceEntry(name);
+}
+
+namespace {
+
+void LogInformation(const wchar_t* format, ...) {
+    wchar_t line[kDisplayNameChars];
+    va_list args;
+    va_start(args, format);
+    std::vswprintf(line, kDisplayNameChars, format, args);
+    va_end(args);
+    line[kDisplayNameChars - 1] = L'\0';
+    LogAdd(line, kLogInformation);
+}
+
+// The driver's text ends at the first NUL or after the 32 UTF-16 units the 64-byte record
+// holds. Decoded by hand, as wchar_t is 32 bits on Linux.
+std::wstring DriverVersionText(const uint8_t (&record)[kDriverVersionBytes]) {
+    std::wstring text;
+    for (size_t i = 0; i + 1 < kDriverVersionBytes; i += 2) {
+        const wchar_t unit = static_cast<wchar_t>(record[i] | (record[i + 1] << 8));
+        if (unit == 0) break;
+        text += unit;
+    }
+    return text;
+}
+
+}  // namespace
+
+void ShowCardInformation(const std::wstring& path) {
+    // The result is not acted upon: a card that fails to open still shows what theCard holds
+    // from the last good open (or zeros), which is what the engineer sees in the log.
+    theCard.Open(path);
+
+    wchar_t hardware[8];
+    wchar_t firmware[8];
+    theCard.FormatVersions(hardware, firmware);
+    uint8_t version[kDriverVersionBytes] = {};
+    if (!theCard.GetDriverVersion(version)) std::fill(std::begin(version), std::end(version), 0);
+
+    const uint16_t linkStatus = LinkStatus(theCard.linkRecord);
+    const uint32_t deviceControl = DeviceControl(theCard.linkRecord);
+    LogInformation(L"Card Hardware Version: %ls", hardware);
+    LogInformation(L"Card Firmware Version: %ls", firmware);
+    LogInformation(L"Device Driver Version: %ls", DriverVersionText(version).c_str());
+    LogInformation(L"Link Speed: Gen%d", LinkSpeed(linkStatus));
+    LogInformation(L"Link Width: x%d", LinkWidth(linkStatus));
+    LogInformation(L"Max Payload Size: %d bytes", MaxPayloadBytes(deviceControl));
+    LogInformation(L"Max Read Request Size: %d bytes", MaxReadRequestBytes(deviceControl));
+    theCard.Close();
+}
+
+void ReportNoCards() {
+    Port().ShowMessage(kNoCardsMessage, kErrorCaption, MessageIcon::Exclamation);
+    LogAdd(kNoCardsRecord, kLogError);
+}
+
+void InitialScan() {
+    if (TestSettings.detailedLogging) LogAdd(L"Initial PCIe device scan", kLogDiagnostics);
+    const std::vector<std::wstring> paths = DiscoverCards();
+    StoreCardPaths(paths);
+    if (paths.empty()) {
+        ReportNoCards();
+        return;
+    }
+    // Every card kept gets its entry, entry i for slot i, so that any of them can be chosen;
+    // only the first is described, as it is the one selected.
+    const int kept = paths.size() < kMaxCards ? static_cast<int>(paths.size()) : kMaxCards;
+    for (int i = 0; i < kept; ++i) AddCardEntry(i);
+    Port().SelectDevice(0);
+    selectedCard = 0;
+    ShowCardInformation(CardList[0]);
+}
+
+void OnDeviceSelected() {
+    const int index = Port().SelectedDevice();
+    if (index == selectedCard || index < 0 || index >= kMaxCards) return;
+    if (CardList[index].empty()) return;
+    selectedCard = index;
+    ShowCardInformation(CardList[index]);
+}

@@ -1,0 +1,234 @@
+#include "cli/cli_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cwchar>
+
+const char* const kCliUsage =
+    "usage: brixlanetool-cli [--simulate[=OPTIONS]] COMMAND [OPTIONS]\n"
+    "\n"
+    "Commands:\n"
+    "  list                 the cards found, one display name a line\n"
+    "  info [--card N]      the card's seven information lines\n"
+    "  loopback [--card N] [--minutes M] [--pattern incrementing|random|constant]\n"
+    "           [--constant V] [--load P] [--detailed] [--stop-on-error] [--log FILE]\n"
+    "  benchmark [--card N] [--minutes M] [--load P] [--block-mb 1|2|4|8|16|32|64]\n"
+    "           [--direction read-write|read|write] [--detailed] [--stop-on-error]\n"
+    "           [--log FILE]\n"
+    "\n"
+    "Options take a value as --opt V or --opt=V.\n"
+    "  --simulate[=OPTIONS] use the simulated card driver instead of the real one; OPTIONS\n"
+    "                       are comma-separated key=value items, for example\n"
+    "                       --simulate=cards=2,link=gen3x4,corrupt=3\n"
+    "  --card N             card slot 0-63 (default 0)\n"
+    "  --minutes M          run length in minutes, fractions allowed; 0 (default) runs until\n"
+    "                       Ctrl-C, which stops the run and still prints its summary\n"
+    "  --pattern P          loopback test data (default incrementing)\n"
+    "  --constant V         byte of the constant pattern, 0-255 (default 170)\n"
+    "  --load P             load in percent, 1-100 (default 100)\n"
+    "  --block-mb B         benchmark block size in MiB (default 8)\n"
+    "  --direction D        benchmark direction (default read-write)\n"
+    "  --detailed           detailed logging\n"
+    "  --stop-on-error      end the run at the first counted error\n"
+    "  --log FILE           write the whole event log to FILE at the end\n"
+    "  --help               this text\n"
+    "\n"
+    "During a run every event-log record is printed to standard output as it is added, as\n"
+    "UTF-8, in the log file's layout. Messages go to standard error.\n"
+    "Exit status: 0 passed, 1 failed (a failed loopback verdict or failed benchmark\n"
+    "transfers), 2 bad usage, 3 no card.\n";
+
+namespace {
+
+bool ParseWhole(const std::wstring& text, long long min, long long max, long long* out) {
+    if (text.empty() || text.size() > 20) return false;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+    }
+    errno = 0;
+    const long long value = std::wcstoll(text.c_str(), nullptr, 10);
+    if (errno == ERANGE || value < min || value > max) return false;
+    *out = value;
+    return true;
+}
+
+bool ParseMinutes(const std::wstring& text, double* out) {
+    if (text.empty()) return false;
+    wchar_t* end = nullptr;
+    const double value = std::wcstod(text.c_str(), &end);
+    if (end == text.c_str() || *end != L'\0' || !std::isfinite(value) || value < 0) return false;
+    *out = value;
+    return true;
+}
+
+struct Choice {
+    const wchar_t* name;
+    uint32_t value;
+};
+
+template <size_t N>
+bool ParseChoice(const std::wstring& text, const Choice (&choices)[N], uint32_t* out) {
+    for (const Choice& c : choices) {
+        if (text == c.name) {
+            *out = c.value;
+            return true;
+        }
+    }
+    return false;
+}
+
+constexpr Choice kPatterns[] = {{L"incrementing", 0}, {L"random", 1}, {L"constant", 2}};
+constexpr Choice kDirections[] = {{L"read-write", 0}, {L"read", 1}, {L"write", 2}};
+
+}  // namespace
+
+bool ParseCliArguments(const std::vector<std::wstring>& args, CliOptions* options,
+                       std::wstring* error) {
+    CliOptions o;
+    bool loopbackOnly = false;
+    bool benchmarkOnly = false;
+    std::wstring loopbackOption;
+    std::wstring benchmarkOption;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& arg = args[i];
+        if (arg.rfind(L"--", 0) != 0) {
+            CliCommand command = CliCommand::None;
+            if (arg == L"list") command = CliCommand::List;
+            if (arg == L"info") command = CliCommand::Info;
+            if (arg == L"loopback") command = CliCommand::Loopback;
+            if (arg == L"benchmark") command = CliCommand::Benchmark;
+            if (command == CliCommand::None) {
+                *error = L"unknown command \"" + arg +
+                         L"\": expected list, info, loopback or benchmark";
+                return false;
+            }
+            if (o.command != CliCommand::None) {
+                *error = L"more than one command: \"" + arg + L"\"";
+                return false;
+            }
+            o.command = command;
+            continue;
+        }
+
+        const size_t equals = arg.find(L'=');
+        const std::wstring name = arg.substr(0, equals);
+        const bool inlineValue = equals != std::wstring::npos;
+        std::wstring value = inlineValue ? arg.substr(equals + 1) : std::wstring();
+
+        if (name == L"--help") {
+            o.help = true;
+            continue;
+        }
+        if (name == L"--simulate") {
+            o.simulate = true;
+            o.simulateOptions = value;
+            continue;
+        }
+        const bool flag = name == L"--detailed" || name == L"--stop-on-error";
+        if (flag) {
+            if (inlineValue) {
+                *error = name + L" takes no value";
+                return false;
+            }
+            (name == L"--detailed" ? o.detailed : o.stopOnError) = true;
+            continue;
+        }
+        static const wchar_t* const kValued[] = {L"--card",     L"--minutes",   L"--pattern",
+                                                 L"--constant", L"--load",      L"--block-mb",
+                                                 L"--direction", L"--log"};
+        bool known = false;
+        for (const wchar_t* v : kValued) known = known || name == v;
+        if (!known) {
+            *error = L"unknown option \"" + name + L"\" (see --help)";
+            return false;
+        }
+        if (!inlineValue) {
+            if (i + 1 >= args.size()) {
+                *error = name + L" needs a value";
+                return false;
+            }
+            value = args[++i];
+        }
+
+        long long number = 0;
+        uint32_t choice = 0;
+        if (name == L"--card") {
+            if (!ParseWhole(value, 0, 63, &number)) {
+                *error = L"--card \"" + value + L"\": expected a card slot 0-63";
+                return false;
+            }
+            o.card = static_cast<int>(number);
+        } else if (name == L"--minutes") {
+            if (!ParseMinutes(value, &o.minutes)) {
+                *error = L"--minutes \"" + value +
+                         L"\": expected a run length in minutes, 0 or greater (0 runs until "
+                         L"Ctrl-C)";
+                return false;
+            }
+        } else if (name == L"--pattern") {
+            if (!ParseChoice(value, kPatterns, &choice)) {
+                *error = L"--pattern \"" + value + L"\": expected incrementing, random or constant";
+                return false;
+            }
+            o.patternType = choice;
+            loopbackOnly = true;
+            loopbackOption = name;
+        } else if (name == L"--constant") {
+            if (!ParseWhole(value, 0, 255, &number)) {
+                *error = L"--constant \"" + value + L"\": expected a byte value 0-255";
+                return false;
+            }
+            o.constant = static_cast<uint8_t>(number);
+            loopbackOnly = true;
+            loopbackOption = name;
+        } else if (name == L"--load") {
+            if (!ParseWhole(value, 1, 100, &number)) {
+                *error = L"--load \"" + value + L"\": expected a load in percent, 1-100";
+                return false;
+            }
+            o.load = static_cast<int32_t>(number);
+        } else if (name == L"--block-mb") {
+            if (!ParseWhole(value, 1, 64, &number) || (number & (number - 1)) != 0) {
+                *error = L"--block-mb \"" + value + L"\": expected 1, 2, 4, 8, 16, 32 or 64";
+                return false;
+            }
+            o.blockMB = static_cast<uint32_t>(number);
+            benchmarkOnly = true;
+            benchmarkOption = name;
+        } else if (name == L"--direction") {
+            if (!ParseChoice(value, kDirections, &choice)) {
+                *error = L"--direction \"" + value + L"\": expected read-write, read or write";
+                return false;
+            }
+            o.direction = choice;
+            benchmarkOnly = true;
+            benchmarkOption = name;
+        } else if (name == L"--log") {
+            if (value.empty()) {
+                *error = L"--log needs a file name";
+                return false;
+            }
+            o.logFile = value;
+        }
+    }
+
+    if (o.help) {
+        *options = o;
+        return true;
+    }
+    if (o.command == CliCommand::None) {
+        *error = L"no command given: expected list, info, loopback or benchmark";
+        return false;
+    }
+    if (loopbackOnly && o.command != CliCommand::Loopback) {
+        *error = loopbackOption + L" applies to the loopback test only";
+        return false;
+    }
+    if (benchmarkOnly && o.command != CliCommand::Benchmark) {
+        *error = benchmarkOption + L" applies to the benchmark test only";
+        return false;
+    }
+    *options = o;
+    return true;
+}

@@ -1,0 +1,47 @@
+#include "cli/console_port.h"
+
+#include "cli/console.h"
+#include "engine/main_window_port.h"
+#include "log/log_export.h"
+
+void ConsolePort::Follow(bool fromStart) {
+    Logger* log = theLog.load();
+    if (!fromStart && log) {
+        // Skip what is already there: deliver nothing, only move the follower on.
+        following_ = false;
+        follower_.CatchUp(*log, [](const LogRecord&) {});
+    }
+    following_ = true;
+}
+
+void ConsolePort::Flush() {
+    Logger* log = theLog.load();
+    if (!following_ || !log) return;
+    const uint64_t lost = follower_.CatchUp(*log, [this](const LogRecord& record) {
+        if (record.category == kLogError || record.category > kLogPass) ++errorRecords_;
+        std::string line = FormatRecordLine(record, true);
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    });
+    std::fflush(stdout);
+    if (lost > 0) {
+        Print(stderr, L"brixlanetool-cli: " + std::to_wstring(lost) +
+                          L" records were added faster than they could be printed\n");
+    }
+}
+
+void ConsolePort::LogChanged() { Flush(); }
+
+void ConsolePort::SetControlText(int controlId, const std::wstring& text) {
+    // StopTest(true) turns the caption back into "Start": the run's thread has finished.
+    if (controlId == kStartStopButtonId && text == L"Start") runFinished_ = true;
+}
+
+void ConsolePort::ShowMessage(const std::wstring& text, const std::wstring& caption,
+                              MessageIcon) {
+    Print(stderr, caption + L": " + text + L"\n");
+}
+
+std::wstring ConsolePort::DurationText(int maxChars) {
+    return duration_.substr(0, static_cast<size_t>(maxChars < 0 ? 0 : maxChars));
+}

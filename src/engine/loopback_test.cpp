@@ -1,0 +1,147 @@
+#include "engine/loopback_test.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <thread>
+
+#include "card/card_connection.h"
+#include "card/card_list.h"
+#include "engine/error_status.h"
+#include "engine/run_state.h"
+#include "engine/test_data.h"
+#include "engine/test_settings.h"
+#include "engine/log_line.h"
+
+namespace {
+
+constexpr double kLoopbackKB = 256;
+struct LoopbackRun {
+    uint64_t iterations = 0;
+    uint64_t totalErrors = 0;
+    uint64_t writeErrors = 0;
+    uint64_t readErrors = 0;
+    uint64_t verificationErrors = 0;
+    float windowMax = 0;
+    float windowMin = 0;
+
+    void CountError(uint64_t n) {
+        totalErrors += n;
+        TestCounters.errors = totalErrors;
+        if (TestSettings.stopOnError) TestControl.stopRequested = true;
+    }
+};
+
+void RunPass(LoopbackRun& run) {
+    const int32_t result = theCard.LoopbackTransfer();
+    if (result == -1) {
+        ++run.writeErrors;
+        run.CountError(1);
+    } else if (result == -2) {
+        ++run.readErrors;
+        run.CountError(1);
+    } else if (result > 0) {
+        LogLine(kLogError, L"PCIe data transfer error: %d of %d bytes incorrect.", result,
+                static_cast<int>(theCard.bufferSize));
+        run.verificationErrors += static_cast<uint64_t>(result);
+        run.CountError(static_cast<uint64_t>(result));
+    }
+
+    // After a failed transfer LastRate is still the speed of the last good one.
+    const double speed = theCard.LastRate();
+    const float s = static_cast<float>(speed);
+    if (s > run.windowMax) run.windowMax = s;
+    if (run.windowMin <= 0) {
+        run.windowMin = s;
+    } else if (s < run.windowMin && s > 0) {
+        run.windowMin = s;
+    }
+
+    ++TestCounters.operations;
+    ++run.iterations;
+    if (TestSettings.detailedLogging) {
+        LogLine(kLogLoopback, L"Write and Read Status: Speed %0.1f MB/s", speed);
+    }
+
+    // A failed status request closes the card; later passes then fail as write errors.
+    if (theCard.ReadErrorStatus()) {
+        ForEachErrorStatusBit(theCard.errorRecord, [&](const ErrorStatusBit& bit) {
+            LogAdd(bit.message, kLogError);
+            run.CountError(1);
+        });
+        theCard.ClearErrorStatus();
+    }
+
+    if (run.iterations % 10 == 0) {
+        LogLine(kLogLoopback,
+                L"Loopback blocks %llu\u2013%llu: Min %0.1f MB/s, Max %0.1f MB/s (Roundtrip)",
+                static_cast<unsigned long long>(run.iterations - 9),
+                static_cast<unsigned long long>(run.iterations),
+                static_cast<double>(run.windowMin), static_cast<double>(run.windowMax));
+        run.windowMax = 0;
+        run.windowMin = 0;
+    }
+    LoadPause();
+}
+
+void LogSummary(const LoopbackRun& run, int64_t startTime, const wchar_t* device) {
+    if (startTime != 0) {
+        LogLine(kLogPass, L"Test Start time: %ls", WideCtimeText(startTime).c_str());
+    }
+    LogAdd(FormatDuration(TestCounters.elapsedSeconds).c_str(), kLogPass);
+    LogLine(kLogPass, L"%llu Operations.", static_cast<unsigned long long>(run.iterations));
+
+    const bool failed = run.totalErrors != 0 || run.readErrors != 0 || run.writeErrors != 0 ||
+                        run.verificationErrors != 0;
+    if (failed && run.totalErrors > 0) {
+        LogLine(kLogError, L"%llu error(s).", static_cast<unsigned long long>(run.totalErrors));
+    }
+    LogLine(failed ? kLogError : kLogPass,
+            L"%llu Read error(s). %llu Write error(s). %llu Verification error(s).",
+            static_cast<unsigned long long>(run.readErrors),
+            static_cast<unsigned long long>(run.writeErrors),
+            static_cast<unsigned long long>(run.verificationErrors));
+    LogAddFormatted(failed ? L"Test failed: %ls" : L"Test passed: %ls", device,
+                    failed ? kLogError : kLogPass);
+}
+
+}  // namespace
+
+void LoopbackTest(const std::atomic<int32_t>* cardIndex) {
+    const int32_t index = cardIndex->load();
+    ++TestControl.activeThreads;
+    LoopbackRun run;
+    TestCounters.errors = 0;
+    const int64_t startTime = static_cast<int64_t>(std::time(nullptr));
+    TestCounters.statusText = StatusText::Loopback;
+    LogAdd(L"START OF PCIE TEST - LOOPBACK TEST", kLogLoopback);
+
+    // The path is copied now: the card table may be released while a late thread still runs.
+    const std::wstring path = index >= 0 && index < kMaxCards ? CardList[index] : std::wstring();
+    theCard.Open(path);
+    wchar_t device[kDisplayNameChars];
+    CardDisplayName(device, kDisplayNameChars, index);
+    LogAddFormatted(L"Testing device %ls", device, kLogLoopback);
+
+    // Without buffers there is nothing to send: say so and fail the run rather than pass a
+    // run that tested nothing.
+    if (!theCard.AllocateBuffersKB(kLoopbackKB)) {
+        LogAdd(L"Loopback test buffers could not be allocated.", kLogError);
+        run.CountError(1);
+        TestControl.stopRequested = true;
+    } else {
+        FillPattern(theCard, TestSettings.patternType, TestSettings.constantPatternValue);
+        theCard.ClearErrorStatus();
+    }
+
+    while (!TestControl.stopRequested) RunPass(run);
+
+    TestCounters.statusText = StatusText::LoopbackComplete;
+    // Cards finishing together write their summaries one after another, not interleaved.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100) * (index > 0 ? index : 0));
+    LogSummary(run, startTime, device);
+    theCard.Close();
+    StopTest(true);
+    --TestControl.activeThreads;
+}

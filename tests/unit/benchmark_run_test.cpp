@@ -1,0 +1,170 @@
+#include "engine/benchmark_test.h"
+
+#include "engine_world.h"
+
+namespace {
+
+class BenchmarkRunTest : public EngineWorld {
+protected:
+    std::vector<std::wstring> Summary() {
+        std::vector<std::wstring> lines;
+        bool inSummary = false;
+        for (const auto& t : Texts(kLogBenchmark)) {
+            inSummary = inSummary || t == L"Overall benchmark result:";
+            if (inSummary) lines.push_back(t);
+        }
+        return lines;
+    }
+    static bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+        return text.rfind(prefix, 0) == 0;
+    }
+};
+
+TEST(BlocksPerCycle, FollowsTheLinkAndStaysBoundedForWideLinks) {
+    const struct {
+        int speed, width;
+        uint32_t blocks;
+    } links[] = {
+        {4, 4, 20}, {3, 4, 10}, {2, 4, 6}, {4, 2, 6}, {1, 4, 5}, {4, 1, 5}, {3, 2, 3},
+        {3, 1, 2},  {2, 2, 2},  {1, 1, 1}, {1, 2, 1}, {2, 1, 1}, {5, 16, 20},
+        // Wider than x4 at Gen4 and below counts as x4; never zero, never a division by zero.
+        {4, 8, 20}, {4, 16, 20}, {3, 5, 10}, {1, 32, 5}, {0, 0, 1}, {15, 63, 20},
+    };
+    for (const auto& l : links) {
+        const uint16_t status = static_cast<uint16_t>(l.speed | (l.width << 4));
+        EXPECT_EQ(BlocksPerCycle(status), l.blocks) << "Gen" << l.speed << " x" << l.width;
+    }
+}
+
+TEST_F(BenchmarkRunTest, ReadOnlyRunMovesTwentyBlocksPerWorkerAndLogsOnlyReadLines) {
+    UseCards("rate=unlimited");
+    TestSettings.benchmarkDirection = 1;
+    TestSettings.benchmarkBlockMB = 1;
+    RunToEnd(BenchmarkTest, 10);
+
+    // Gen4 x4: 20 blocks a worker a cycle, three workers, ten cycles.
+    EXPECT_EQ(TestCounters.readBlocks, 600u);
+    EXPECT_EQ(TestCounters.writeBlocks, 0u);
+    for (int channel = 1; channel <= 3; ++channel) {
+        EXPECT_EQ(driver->Stats(0).reads[channel], 200u);
+        EXPECT_EQ(driver->Stats(0).writes[channel], 0u);
+    }
+    EXPECT_TRUE(Has(L"READING FROM PCIE DEVICE", kLogBenchmark));
+    EXPECT_EQ(CountStartingWith(L"Read blocks 1\u201310: Min "), 1);
+    EXPECT_EQ(CountStartingWith(L"Write blocks"), 0);
+
+    const auto summary = Summary();
+    ASSERT_EQ(summary.size(), 6u);
+    EXPECT_TRUE(StartsWith(summary[1], L"Test start time: "));
+    EXPECT_TRUE(StartsWith(summary[2], L"Duration: "));
+    EXPECT_TRUE(StartsWith(summary[3], L"Maximum read data rate: "));
+    EXPECT_TRUE(StartsWith(summary[4], L"Average read data rate: "));
+    EXPECT_TRUE(StartsWith(summary[5], L"Minimum read data rate: "));
+    EXPECT_GT(TestCounters.maxReadMBps, 0.0f);
+    EXPECT_EQ(TestCounters.peakRateMBps, TestCounters.maxReadMBps);
+
+    EXPECT_EQ(driver->OpenFileCount(), 0);
+    EXPECT_EQ(TestControl.activeThreads, 0);
+    EXPECT_EQ(port.ControlText(kStartStopButtonId), L"Start");
+    EXPECT_TRUE(Texts(kLogError).empty());
+}
+
+TEST_F(BenchmarkRunTest, ReadThenWriteSummaryEndsWithTheCombinedRate) {
+    UseCards("rate=unlimited,link=gen1x1");
+    TestSettings.benchmarkBlockMB = 1;
+    RunToEnd(BenchmarkTest, 4);  // two passes: read and write phase each pause
+
+    EXPECT_EQ(TestCounters.readBlocks, 6u);  // Gen1 x1: one block a worker a cycle
+    EXPECT_EQ(TestCounters.writeBlocks, 6u);
+    const auto summary = Summary();
+    ASSERT_EQ(summary.size(), 10u);
+    EXPECT_TRUE(StartsWith(summary[6], L"Maximum write data rate: "));
+    EXPECT_TRUE(StartsWith(summary[7], L"Average write data rate: "));
+    EXPECT_TRUE(StartsWith(summary[8], L"Minimum Write data rate: "));
+    EXPECT_TRUE(StartsWith(summary[9], L"Average combined R/W data rate: "));
+    EXPECT_TRUE(Has(L"READING THEN WRITING TO/FROM PCIE DEVICE", kLogBenchmark));
+}
+
+TEST_F(BenchmarkRunTest, StopBeforeTheFirstCycleShowsZeroRatesAndThePreviousMinimum) {
+    UseCards("rate=unlimited");
+    TestCounters.minReadMBps = 123.4f;
+    RunToEnd(BenchmarkTest, 0, /*stopBeforeStart=*/true);
+
+    const auto summary = Summary();
+    ASSERT_EQ(summary.size(), 10u);
+    EXPECT_EQ(summary[3], L"Maximum read data rate: 0.0 MB/s (0.00 Gb/s)");
+    EXPECT_EQ(summary[4], L"Average read data rate: 0.0 MB/s (0.00 Gb/s)");
+    EXPECT_EQ(summary[5], L"Minimum read data rate: 123.4 MB/s (0.99 Gb/s)");
+    EXPECT_EQ(summary[8], L"Minimum Write data rate: 0.0 MB/s (0.00 Gb/s)");
+    EXPECT_EQ(summary[9], L"Average combined R/W data rate: 0.0 MB/s (0.00 Gb/s)");
+    EXPECT_EQ(TestControl.activeThreads, 0);
+}
+
+TEST_F(BenchmarkRunTest, EightMebibyteBlocksMoveFourHundredEightyMebibytesAReadCycle) {
+    UseCards("rate=unlimited");
+    TestSettings.benchmarkDirection = 1;
+    RunToEnd(BenchmarkTest, 1);
+    EXPECT_EQ(TestCounters.readBlocks * 8, 480u);
+}
+
+TEST_F(BenchmarkRunTest, StopOnErrorEndsAfterTheFailingReadPhase) {
+    // Every channel's 50th read fails: cycle 3 (blocks 41-60) holds the first failures.
+    UseCards("rate=unlimited,fail-read=50");
+    TestSettings.benchmarkBlockMB = 1;
+    TestSettings.stopOnError = true;
+    RunToEnd(BenchmarkTest, 0);
+
+    EXPECT_EQ(TestCounters.readBlocks, 3u * 60 - 3);
+    EXPECT_EQ(TestCounters.writeBlocks, 3u * 40);  // cycle 3's write phase never ran
+    EXPECT_EQ(CountStartingWith(L" ReadBenchmark failed 31"), 3);
+    for (const auto& t : Texts(kLogError)) EXPECT_EQ(t, L" ReadBenchmark failed 31");
+}
+
+TEST_F(BenchmarkRunTest, FailedTransfersAreLoggedAndTheRunGoesOn) {
+    UseCards("rate=unlimited,short-write=7");
+    TestSettings.benchmarkBlockMB = 1;
+    TestSettings.benchmarkDirection = 2;
+    RunToEnd(BenchmarkTest, 3);
+    EXPECT_EQ(TestCounters.writeBlocks, 3u * (60 - 8));
+    EXPECT_EQ(CountStartingWith(L" ReadBenchmark failed"), 3 * 8);
+}
+
+TEST_F(BenchmarkRunTest, ACardThatWillNotOpenFailsEveryTransferUntilStopped) {
+    UseCards("no-open,link=gen1x1");
+    TestSettings.benchmarkBlockMB = 1;
+    TestSettings.benchmarkDirection = 1;
+    RunToEnd(BenchmarkTest, 2);
+    EXPECT_EQ(TestCounters.readBlocks, 0u);
+    EXPECT_EQ(CountStartingWith(L" ReadBenchmark failed"), 6);
+    EXPECT_EQ(TestControl.activeThreads, 0);
+}
+
+TEST_F(BenchmarkRunTest, ASecondRunStartsItsGroupLinesAtCycleOne) {
+    UseCards("rate=unlimited,link=gen1x1");
+    TestSettings.benchmarkBlockMB = 1;
+    TestSettings.benchmarkDirection = 1;
+    RunToEnd(BenchmarkTest, 10);
+    pauses = 0;
+    RunToEnd(BenchmarkTest, 10);
+    EXPECT_EQ(CountStartingWith(L"Read blocks 1\u201310: "), 2);
+}
+
+TEST_F(BenchmarkRunTest, WaitsForAnOlderTestThreadBeforeTouchingTheCard) {
+    UseCards("rate=unlimited");
+    TestControl.activeThreads = 1;  // a loopback thread still writing its summary
+    TestControl.stopRequested = true;
+    std::thread run(BenchmarkTest, &selectedCard);
+    ASSERT_TRUE(port.WaitUntil([&](RecordingPort&) {
+        return Has(L"Waiting for previous test to complete", kLogBenchmark);
+    }));
+    EXPECT_EQ(CountStartingWith(L"START OF PCIE BENCHMARK TEST"), 0);
+    EXPECT_EQ(driver->Stats(0).sessions, 0u);
+    TestControl.activeThreads = 0;  // the older thread ends
+    run.join();
+    const auto all = Texts(kLogBenchmark);
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(all[0], L"Waiting for previous test to complete");
+    EXPECT_EQ(all[1], L"START OF PCIE BENCHMARK TEST");
+}
+
+}  // namespace
