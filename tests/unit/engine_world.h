@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -76,6 +77,18 @@ protected:
         TestControl.stopRequested = stopBeforeStart;
         std::thread run(procedure, &selectedCard);
         run.join();
+    }
+
+    // For effects no port call announces (a driver statistic, a thread counting itself out):
+    // a bounded poll.
+    template <typename Predicate>
+    static bool PollUntil(Predicate done, std::chrono::seconds bound = std::chrono::seconds(60)) {
+        const auto deadline = std::chrono::steady_clock::now() + bound;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
     }
 
     std::vector<LogRecord> Records() {

@@ -16,12 +16,7 @@ protected:
             })) {
             return false;
         }
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (TestControl.activeThreads != 0) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::yield();
-        }
-        return true;
+        return PollUntil([] { return TestControl.activeThreads == 0; });
     }
 };
 
