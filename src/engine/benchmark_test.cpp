@@ -11,6 +11,7 @@
 #include "engine/auto_reset_event.h"
 #include "engine/log_line.h"
 #include "engine/main_window_port.h"
+#include "engine/run_observer.h"
 #include "engine/run_state.h"
 #include "engine/test_data.h"
 #include "engine/test_settings.h"
@@ -134,6 +135,9 @@ bool RunCycle(Phase& phase, uint32_t cycle) {
     phase.windowMax = std::max(phase.windowMax, rate);
     phase.latestRate = rate;
     *phase.blocks = blocks;
+    if (RunObserver* observer = CurrentRunObserver()) {
+        observer->BenchmarkCycle(phase.direction == Direction::Read, cycle, rate, bytes, failures);
+    }
 
     if (cycle % 10 == 0) {
         LogLine(kLogBenchmark, phase.lineFormat, cycle - 9, cycle,

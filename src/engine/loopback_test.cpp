@@ -9,6 +9,7 @@
 #include "card/card_connection.h"
 #include "card/card_list.h"
 #include "engine/error_status.h"
+#include "engine/run_observer.h"
 #include "engine/run_state.h"
 #include "engine/test_data.h"
 #include "engine/test_settings.h"
@@ -65,12 +66,19 @@ void RunPass(LoopbackRun& run) {
     }
 
     // A failed status request closes the card; later passes then fail as write errors.
+    RunObserver* observer = CurrentRunObserver();
     if (theCard.ReadErrorStatus()) {
         ForEachErrorStatusBit(theCard.errorRecord, [&](const ErrorStatusBit& bit) {
             LogAdd(bit.message, kLogError);
             run.CountError(1);
         });
+        if (observer) {
+            const ErrorRecord status = theCard.errorRecord;  // the clear overwrites it
+            observer->LoopbackPass(result, speed, theCard, &status);
+        }
         theCard.ClearErrorStatus();
+    } else if (observer) {
+        observer->LoopbackPass(result, speed, theCard, nullptr);
     }
 
     if (run.iterations % 10 == 0) {

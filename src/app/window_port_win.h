@@ -1,0 +1,62 @@
+// The main window's side of MainWindowPort. Calls from the main thread act at once; calls
+// from any other thread are posted to the main window and carried out by the main thread,
+// never sent, so a test thread never waits for the window (and the closing window, which
+// waits for the test threads, can never deadlock with one). Repaint requests are coalesced:
+// at most one of each kind is in the queue, and its handler reads the state when it runs,
+// so the screen always ends showing the final state however fast records arrive.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "engine/main_window_port.h"
+#include "log/log_follower.h"
+
+// Private messages of the main window, posted by the port to its own thread.
+inline constexpr UINT kLogChangedMessage = WM_APP + 1;
+inline constexpr UINT kRepaintMessage = WM_APP + 2;
+inline constexpr UINT kEnableControlMessage = WM_APP + 3;   // wParam id, lParam enable
+inline constexpr UINT kSetControlTextMessage = WM_APP + 4;  // wParam id, lParam text (owned)
+
+class Win32WindowPort final : public MainWindowPort {
+  public:
+    // `mainThread` is the thread that owns (or will own) the main window.
+    explicit Win32WindowPort(DWORD mainThread);
+
+    // Appends every record to `file` as it is added (the --log-file option). The port takes
+    // the file; it stays open until the process ends, as a late test thread may still log.
+    void FollowLogInto(std::FILE* file);
+
+    // The main window procedure hands its private messages here; true when it was one.
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void LogChanged() override;
+    void Repaint() override;
+    void EnableControl(int controlId, bool enable) override;
+    void SetControlText(int controlId, const std::wstring& text) override;
+    void ShowMessage(const std::wstring& text, const std::wstring& caption,
+                     MessageIcon icon) override;
+    void Beep() override;
+    void AddDeviceEntry(const std::wstring& name) override;
+    void SelectDevice(int index) override;
+    int SelectedDevice() override;
+    std::wstring DurationText(int maxChars) override;
+    void PumpMessages() override;
+
+  private:
+    bool OnMainThread() const { return GetCurrentThreadId() == mainThread_; }
+    // Posts `message` unless one is already queued; the handler clears `pending` first.
+    void PostCoalesced(std::atomic<bool>& pending, UINT message);
+    void AppendNewRecords();
+    static void RepaintPanel();
+
+    const DWORD mainThread_;
+    std::atomic<bool> logChangedPending_{false};
+    std::atomic<bool> repaintPending_{false};
+    std::FILE* liveLog_ = nullptr;
+    LogFollower follower_;
+};

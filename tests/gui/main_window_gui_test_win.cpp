@@ -1,0 +1,383 @@
+// The main window driven from outside, on the simulated card: its start-up state, a run
+// started and stopped from the button, the duration check, the layout when the window is
+// resized, closing during a run, and the power-status notification.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/resources/resource.h"
+#include "gui_harness_win.h"
+
+namespace {
+
+using gui::AppUnderTest;
+using gui::LoggedRecord;
+
+constexpr const wchar_t* kErrorCaption = L"Brixlane Error";
+constexpr const wchar_t* kIdentification = L"Korvenix Brixlanetool V1.0 1001";
+constexpr const wchar_t* kFirstCardPrefix = L"PCIe-0, Windows ID:{";
+constexpr const wchar_t* kTestPassed = L"Test passed: PCIe-0, Windows ID:{";
+constexpr const wchar_t* kNoCardsMessage =
+    L"No Korvenix PCIe Gen4 test cards have been detected.\n\nPlease check you have "
+    L"installed:\n- a Korvenix PCIe Gen 4 test card and\n- the latest Korvenix PCIe test card "
+    L"device drivers.\n";
+constexpr const wchar_t* kInformationLines[] = {
+    L"Card Hardware Version: ", L"Card Firmware Version: ", L"Device Driver Version: ",
+    L"Link Speed: Gen",         L"Link Width: x",           L"Max Payload Size: ",
+    L"Max Read Request Size: ",
+};
+
+// What a run disables, and what stays usable so the run can be stopped and the about box
+// opened.
+constexpr int kTestInputs[] = {IDC_DEVICE_LIST,   IDC_DURATION_LABEL, IDC_MINUTES_LABEL,
+                               IDC_DURATION_EDIT, IDC_LOOPBACK_RADIO, IDC_BENCHMARK_RADIO,
+                               IDC_CONFIGURE,     IDC_SAVE_LOG,       IDC_EXIT};
+constexpr int kAlwaysEnabled[] = {IDC_START_STOP, IDC_ABOUT};
+
+// Controls that follow the right edge, and those that stay where the template put them.
+constexpr int kRightHandControls[] = {IDC_START_STOP, IDC_CONFIGURE, IDC_SAVE_LOG,
+                                      IDC_ABOUT,      IDC_EXIT,      IDC_LOG_SCROLLBAR};
+constexpr int kFixedControls[] = {IDC_SELECT_GROUP,   IDC_DEVICE_LABEL,   IDC_DEVICE_LIST,
+                                  IDC_DURATION_LABEL, IDC_DURATION_EDIT,  IDC_MINUTES_LABEL,
+                                  IDC_MODE_GROUP,     IDC_LOOPBACK_RADIO, IDC_BENCHMARK_RADIO,
+                                  IDC_CARD_PICTURE,   IDC_CHART_FRAME};
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+int CountRecords(const std::vector<LoggedRecord>& records, const std::wstring& prefix) {
+    int count = 0;
+    for (const LoggedRecord& record : records) count += StartsWith(record.text, prefix) ? 1 : 0;
+    return count;
+}
+
+// A fresh program on one simulated card, its window up and the start-up lines logged.
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override { Launch(L"--simulate"); }
+
+    void Launch(const std::wstring& arguments) {
+        app_ = std::make_unique<AppUnderTest>(arguments);
+        ASSERT_TRUE(app_->Started());
+        window_ = app_->WaitForMainWindow();
+        ASSERT_NE(window_, nullptr) << "no main window";
+        // The scan's last line: start-up is over and the window is idle.
+        ASSERT_GE(app_->WaitForRecord(L"Max Read Request Size: ", gui::kStartTimeoutMs), 0);
+    }
+
+    HWND Control(int id) const { return app_->Control(id); }
+    std::wstring Caption() const { return gui::WindowText(Control(IDC_START_STOP)); }
+    bool WaitForCaption(const std::wstring& caption) const {
+        return gui::WaitUntil([&] { return Caption() == caption; });
+    }
+
+    void StartRun() {
+        app_->Click(IDC_START_STOP);
+        ASSERT_TRUE(WaitForCaption(L"Stop")) << "the run did not start";
+    }
+    // A run is under way once the loopback has logged its progress.
+    void WaitForLoopbackProgress() {
+        ASSERT_TRUE(gui::WaitUntil([&] {
+            for (const LoggedRecord& record : app_->Log()) {
+                if (record.category == L"Loopback") return true;
+            }
+            return false;
+        })) << "no loopback record";
+    }
+
+    void SetDuration(const std::wstring& text) const {
+        SendMessageTimeoutW(Control(IDC_DURATION_EDIT), WM_SETTEXT, 0,
+                            reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
+                            nullptr);
+    }
+
+    std::unique_ptr<AppUnderTest> app_;
+    HWND window_ = nullptr;
+};
+
+TEST_F(MainWindowTest, StartsIdleWithTheFirstCardListedAndDescribed) {
+    EXPECT_TRUE(gui::Checked(Control(IDC_LOOPBACK_RADIO)));
+    EXPECT_FALSE(gui::Checked(Control(IDC_BENCHMARK_RADIO)));
+    EXPECT_EQ(gui::WindowText(Control(IDC_DURATION_EDIT)), L"0");
+    EXPECT_EQ(Caption(), L"Start");
+    EXPECT_TRUE(IsWindowEnabled(Control(IDC_START_STOP)));
+    for (int id : kTestInputs) EXPECT_TRUE(IsWindowEnabled(Control(id))) << "control " << id;
+
+    HWND devices = Control(IDC_DEVICE_LIST);
+    ASSERT_EQ(gui::ComboCount(devices), 1);
+    const std::wstring entry = gui::ComboEntry(devices, 0);
+    EXPECT_TRUE(StartsWith(entry, kFirstCardPrefix)) << entry.c_str();
+    EXPECT_EQ(entry.back(), L'}');
+    EXPECT_EQ(SendMessageW(devices, CB_GETCURSEL, 0, 0), 0);
+
+    // The identification line, the card's name, then its seven lines, in this order.
+    const std::vector<LoggedRecord> log = app_->Log();
+    ASSERT_EQ(log.size(), 9u);
+    EXPECT_EQ(log[0].text, kIdentification);
+    EXPECT_EQ(log[1].text, entry);
+    for (size_t i = 0; i < 7; ++i) {
+        EXPECT_TRUE(StartsWith(log[2 + i].text, kInformationLines[i])) << log[2 + i].text.c_str();
+    }
+    for (const LoggedRecord& record : log) EXPECT_EQ(record.category, L"Information");
+
+    gui::SaveScreenshot(window_, L"main_window_at_rest");
+}
+
+TEST_F(MainWindowTest, StartDisablesTheTestInputsAndStopRestoresThemAfterTheSummary) {
+    StartRun();
+    for (int id : kTestInputs) {
+        EXPECT_TRUE(gui::WaitUntil([&] { return !IsWindowEnabled(Control(id)); }))
+            << "control " << id << " still enabled";
+    }
+    for (int id : kAlwaysEnabled) EXPECT_TRUE(IsWindowEnabled(Control(id))) << "control " << id;
+    WaitForLoopbackProgress();
+    gui::SaveScreenshot(window_, L"main_window_running");
+
+    app_->Click(IDC_START_STOP);
+    ASSERT_TRUE(WaitForCaption(L"Start"));
+    // The live log is written on the logging thread before it posts the caption change, so
+    // whatever the caption shows, the log already holds: the summary came first.
+    const std::vector<LoggedRecord> log = app_->Log();
+    EXPECT_EQ(CountRecords(log, kTestPassed), 1);
+    EXPECT_EQ(CountRecords(log, L"Test failed"), 0);
+    for (int id : kTestInputs) {
+        EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(Control(id)) != FALSE; }))
+            << "control " << id << " still disabled";
+    }
+}
+
+TEST_F(MainWindowTest, RunEndsByItselfWhenItsDurationHasPassed) {
+    // 0.01 minutes: the refresh timer ends the run at the first tick after 0 whole seconds.
+    SetDuration(L"0.01");
+    StartRun();
+    EXPECT_TRUE(gui::WaitUntil([&] { return Caption() == L"Start"; }, 60000))
+        << "the refresh timer never ended the run";
+    EXPECT_EQ(CountRecords(app_->Log(), kTestPassed), 1);
+}
+
+TEST_F(MainWindowTest, NegativeDurationIsWarnedAboutAndResetToZero) {
+    SetDuration(L"-1");
+    app_->PostCommand(IDC_DURATION_EDIT, EN_KILLFOCUS);
+    HWND box = app_->WaitForDialog(kErrorCaption);
+    ASSERT_NE(box, nullptr) << "no warning";
+    EXPECT_EQ(gui::MessageBoxText(box).substr(0, 34), L"The duration must be 0 or greater.");
+    // The text is reset only once the warning has been dismissed.
+    EXPECT_EQ(gui::WindowText(Control(IDC_DURATION_EDIT)), L"-1");
+    gui::DismissMessageBox(box);
+    EXPECT_TRUE(
+        gui::WaitUntil([&] { return gui::WindowText(Control(IDC_DURATION_EDIT)) == L"0"; }));
+    EXPECT_TRUE(gui::WaitUntil([&] { return app_->FindDialog(kErrorCaption) == nullptr; }));
+}
+
+TEST_F(MainWindowTest, FractionsAndTextThatIsNoNumberAreAcceptedAsDurations) {
+    for (const wchar_t* text : {L"2.5", L"abc", L"0"}) {
+        SetDuration(text);
+        app_->PostCommand(IDC_DURATION_EDIT, EN_KILLFOCUS);
+        // A warning would be open before the barrier's message could be handled.
+        ASSERT_TRUE(app_->Barrier());
+        EXPECT_EQ(app_->FindDialog(kErrorCaption), nullptr) << "warning for " << text;
+        EXPECT_EQ(gui::WindowText(Control(IDC_DURATION_EDIT)), text);
+    }
+}
+
+TEST_F(MainWindowTest, WindowCannotBeMadeSmallerThan750By530) {
+    SetWindowPos(window_, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(app_->Barrier());
+    const SIZE size = gui::WindowSize(window_);
+    EXPECT_EQ(size.cx, 750);
+    EXPECT_EQ(size.cy, 530);
+}
+
+class LayoutTest : public MainWindowTest {
+  protected:
+    struct Snapshot {
+        SIZE client;
+        std::vector<RECT> rects;  // by kRightHandControls, then kFixedControls, then the panel
+    };
+
+    Snapshot Take() const {
+        Snapshot snapshot;
+        snapshot.client = gui::ClientSize(window_);
+        for (int id : kRightHandControls)
+            snapshot.rects.push_back(gui::RectIn(Control(id), window_));
+        for (int id : kFixedControls) snapshot.rects.push_back(gui::RectIn(Control(id), window_));
+        snapshot.rects.push_back(gui::RectIn(Control(IDC_RESULTS_PANEL), window_));
+        return snapshot;
+    }
+
+    void Resize(int dw, int dh) {
+        const SIZE size = gui::WindowSize(window_);
+        const SIZE client = gui::ClientSize(window_);
+        SetWindowPos(window_, nullptr, 0, 0, size.cx + dw, size.cy + dh,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ASSERT_TRUE(gui::WaitUntil([&] {
+            const SIZE now = gui::ClientSize(window_);
+            return now.cx == client.cx + dw && now.cy == client.cy + dh;
+        }));
+        ASSERT_TRUE(app_->Barrier());
+    }
+};
+
+void ExpectMoved(const RECT& before, const RECT& after, int dx, int grow, const char* what) {
+    EXPECT_EQ(after.left, before.left + dx) << what;
+    EXPECT_EQ(after.right, before.right + dx) << what;
+    EXPECT_EQ(after.top, before.top) << what;
+    EXPECT_EQ(after.bottom, before.bottom + grow) << what;
+}
+
+TEST_F(LayoutTest, WideningMovesTheButtonsAndScrollBarAndWidensThePanelOnly) {
+    const Snapshot before = Take();
+    Resize(100, 0);
+    const Snapshot after = Take();
+    size_t i = 0;
+    for (int id : kRightHandControls) {
+        ExpectMoved(before.rects[i], after.rects[i], 100, 0, std::to_string(id).c_str());
+        ++i;
+    }
+    for (int id : kFixedControls) {
+        ExpectMoved(before.rects[i], after.rects[i], 0, 0, std::to_string(id).c_str());
+        ++i;
+    }
+    const RECT panelBefore = before.rects[i];
+    const RECT panelAfter = after.rects[i];
+    EXPECT_EQ(panelAfter.left, panelBefore.left);
+    EXPECT_EQ(panelAfter.top, panelBefore.top);
+    EXPECT_EQ(panelAfter.right, panelBefore.right + 100);
+    EXPECT_EQ(panelAfter.bottom, panelBefore.bottom);
+    gui::SaveScreenshot(window_, L"main_window_widened");
+}
+
+TEST_F(LayoutTest, TallerWindowGrowsThePanelAndScrollBarDownwards) {
+    const Snapshot before = Take();
+    Resize(0, 28);
+    const Snapshot after = Take();
+    size_t i = 0;
+    for (int id : kRightHandControls) {
+        const int grow = id == IDC_LOG_SCROLLBAR ? 28 : 0;
+        ExpectMoved(before.rects[i], after.rects[i], 0, grow, std::to_string(id).c_str());
+        ++i;
+    }
+    for (int id : kFixedControls) {
+        ExpectMoved(before.rects[i], after.rects[i], 0, 0, std::to_string(id).c_str());
+        ++i;
+    }
+    ExpectMoved(before.rects[i], after.rects[i], 0, 28, "panel");
+}
+
+TEST_F(LayoutTest, MinimiseAndRestoreLeaveEveryControlWhereItWas) {
+    const Snapshot before = Take();
+    ShowWindow(window_, SW_MINIMIZE);
+    ASSERT_TRUE(gui::WaitUntil([&] { return IsIconic(window_) != FALSE; }));
+    ShowWindow(window_, SW_RESTORE);
+    ASSERT_TRUE(gui::WaitUntil([&] { return IsIconic(window_) == FALSE; }));
+    ASSERT_TRUE(app_->Barrier());
+    const Snapshot after = Take();
+    EXPECT_EQ(after.client.cx, before.client.cx);
+    EXPECT_EQ(after.client.cy, before.client.cy);
+    for (size_t i = 0; i < before.rects.size(); ++i) {
+        ExpectMoved(before.rects[i], after.rects[i], 0, 0, std::to_string(i).c_str());
+    }
+}
+
+TEST_F(MainWindowTest, ClosingDuringALoopbackEndsTheProgramPromptly) {
+    StartRun();
+    WaitForLoopbackProgress();
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    DWORD exitCode = 99;
+    ASSERT_TRUE(app_->WaitForExit(gui::kCloseBoundMs, &exitCode)) << "still running";
+    EXPECT_EQ(exitCode, 0u);
+    // From the moment of closing nothing is logged: the stopped run writes no summary.
+    const std::vector<LoggedRecord> log = app_->Log();
+    EXPECT_EQ(CountRecords(log, L"Test passed"), 0);
+    EXPECT_EQ(CountRecords(log, L"Test failed"), 0);
+}
+
+TEST_F(MainWindowTest, PowerStatusChangeStopsTheRunAndLogsSuspend) {
+    StartRun();
+    WaitForLoopbackProgress();
+    PostMessageW(window_, WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0);
+    const int suspend = app_->WaitForRecord(L"Suspend");
+    ASSERT_GE(suspend, 0);
+    EXPECT_EQ(app_->Log()[static_cast<size_t>(suspend)].category, L"ERROR");
+    ASSERT_TRUE(WaitForCaption(L"Start")) << "the run did not end";
+    const int passed = app_->WaitForRecord(kTestPassed);
+    EXPECT_GT(passed, suspend);
+    EXPECT_EQ(CountRecords(app_->Log(), kTestPassed), 1);
+}
+
+TEST_F(MainWindowTest, BenchmarkRadioRunsTheBenchmark) {
+    app_->Click(IDC_BENCHMARK_RADIO);
+    ASSERT_TRUE(gui::WaitUntil([&] { return gui::Checked(Control(IDC_BENCHMARK_RADIO)); }));
+    EXPECT_FALSE(gui::Checked(Control(IDC_LOOPBACK_RADIO)));
+    StartRun();
+    EXPECT_TRUE(gui::WaitUntil([&] {
+        for (const LoggedRecord& record : app_->Log()) {
+            if (record.category == L"Benchmark") return true;
+        }
+        return false;
+    })) << "no benchmark record";
+    app_->Click(IDC_START_STOP);
+    EXPECT_TRUE(WaitForCaption(L"Start"));
+    for (const LoggedRecord& record : app_->Log()) EXPECT_NE(record.category, L"Loopback");
+}
+
+TEST_F(MainWindowTest, ExitButtonEndsTheProgram) {
+    app_->Click(IDC_EXIT);
+    DWORD exitCode = 99;
+    ASSERT_TRUE(app_->WaitForExit(gui::kEffectTimeoutMs, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+}
+
+class TwoCardTest : public MainWindowTest {
+  protected:
+    void SetUp() override { Launch(L"--simulate=cards=2"); }
+};
+
+TEST_F(TwoCardTest, SelectingAnotherCardLogsItsLinesAndReselectingLogsNothing) {
+    HWND devices = Control(IDC_DEVICE_LIST);
+    ASSERT_EQ(gui::ComboCount(devices), 2);
+    EXPECT_TRUE(StartsWith(gui::ComboEntry(devices, 1), L"PCIe-1, Windows ID:{"));
+    const size_t before = app_->Log().size();
+
+    SendMessageW(devices, CB_SETCURSEL, 1, 0);
+    app_->PostCommand(IDC_DEVICE_LIST, CBN_SELCHANGE);
+    ASSERT_TRUE(gui::WaitUntil([&] { return app_->Log().size() == before + 7; }));
+    std::vector<LoggedRecord> log = app_->Log();
+    for (size_t i = 0; i < 7; ++i) {
+        EXPECT_TRUE(StartsWith(log[before + i].text, kInformationLines[i]));
+    }
+
+    app_->PostCommand(IDC_DEVICE_LIST, CBN_SELCHANGE);
+    ASSERT_TRUE(app_->Barrier());
+    EXPECT_EQ(app_->Log().size(), before + 7);
+}
+
+TEST(NoCardTest, NoCardIsReportedAndStartAsksForACard) {
+    AppUnderTest app(L"--simulate=cards=0");
+    ASSERT_TRUE(app.Started());
+    // The scan's message box holds start-up until it is dismissed.
+    HWND box = app.WaitForDialog(kErrorCaption, gui::kStartTimeoutMs);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(gui::MessageBoxText(box), kNoCardsMessage);
+    gui::DismissMessageBox(box);
+    ASSERT_GE(app.WaitForRecord(L"No Korvenix PCIe test cards have been detected."), 0);
+    HWND window = app.WaitForMainWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(gui::ComboCount(app.Control(IDC_DEVICE_LIST)), 0);
+    EXPECT_EQ(app.Log().back().category, L"ERROR");
+
+    app.Click(IDC_START_STOP);
+    HWND noCard = app.WaitForDialog(L"No card selected");
+    ASSERT_NE(noCard, nullptr);
+    EXPECT_EQ(gui::MessageBoxText(noCard),
+              L"Please select a PCIe device from the available devices list");
+    gui::DismissMessageBox(noCard);
+    EXPECT_TRUE(gui::WaitUntil([&] { return app.FindDialog(L"No card selected") == nullptr; }));
+    EXPECT_EQ(gui::WindowText(app.Control(IDC_START_STOP)), L"Start");
+}
+
+}  // namespace
