@@ -19,11 +19,13 @@ struct Figure {
 struct BenchGroup {
     std::vector<std::string> names;
     std::function<std::vector<Figure>()> run;
+    bool onRequest = false;  // long runs: only when one of `names` is asked for with --only
 };
 
 // Registers a group at static-initialisation time: `static BenchRegistration r{{...}, fn};`
 struct BenchRegistration {
-    BenchRegistration(std::vector<std::string> names, std::function<std::vector<Figure>()> run);
+    BenchRegistration(std::vector<std::string> names, std::function<std::vector<Figure>()> run,
+                      bool onRequest = false);
 };
 
 // Goal helpers: a figure that must be at least / at most a bound.
