@@ -22,7 +22,7 @@ constexpr int kPaintsPerBatch = 2000;
 constexpr int kRounds = 15;
 
 class CountingCanvas final : public Canvas {
-public:
+  public:
     void Line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Colour) override {
         work += static_cast<uint64_t>(x0 + y0 + x1 + y1);
     }
@@ -42,7 +42,7 @@ public:
 };
 
 class FixedOwner final : public ModuleOwner {
-public:
+  public:
     bool ControlScreenRect(int32_t, CanvasRect* rect) override {
         *rect = {kPanelWidth - 80, 60, kPanelWidth, kPanelHeight - 8};
         return true;

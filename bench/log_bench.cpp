@@ -50,8 +50,7 @@ BenchRegistration logAdd{{"logadd_per_s", "logadd_4threads_per_s"}, [] {
                                  AtLeast("logadd_per_s", LogAddRate(1), "records/s", 2e6),
                                  // The one log lock serialises the copies; four threads
                                  // should still get at least half the single-thread rate.
-                                 AtLeast("logadd_4threads_per_s", LogAddRate(4), "records/s",
-                                         1e6),
+                                 AtLeast("logadd_4threads_per_s", LogAddRate(4), "records/s", 1e6),
                              };
                          }};
 

@@ -31,8 +31,7 @@ BenchRegistration fills{
         uint8_t* buffer = card.buffers[0];
         // Volatile size: memset of a known size must not be folded away by the compiler.
         volatile uint32_t size = card.bufferSize;
-        const double memsetRate =
-            FillRateMBps(card, [&] { std::memset(buffer, 0x5A, size); });
+        const double memsetRate = FillRateMBps(card, [&] { std::memset(buffer, 0x5A, size); });
         const double incrementing =
             FillRateMBps(card, [&] { FillPattern(card, kPatternIncrementing, 0); });
         const double random = FillRateMBps(card, [&] { FillPattern(card, kPatternRandom, 0); });

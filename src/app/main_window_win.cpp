@@ -4,11 +4,14 @@
 
 #include <cwchar>
 
+#include "app/about_box_win.h"
+#include "app/config_dialog_win.h"
 #include "app/display_ports_win.h"
 #include "app/gdi_canvas_win.h"
 #include "app/layout_win.h"
 #include "app/resources/resource.h"
 #include "app/results_panel_win.h"
+#include "app/save_log_win.h"
 #include "app/window_port_win.h"
 #include "card/card_info.h"
 #include "card/card_list.h"
@@ -91,11 +94,17 @@ void OnGetMinMaxInfo(MINMAXINFO* info) {
     info->ptMinTrackSize.y = kMinTrackHeightPixels;
 }
 
-// The configuration dialog (CONFBOX), Save Log and the about box (ABOUTBOX) each come with
-// their own file; these are the commands that will open them.
-void OnConfigure() {}
-void OnSaveLog() {}
-void OnAbout() {}
+// The dialog manager sends command 2 for Escape as well, and it does not ask whether the
+// Configure button is enabled: during a run (when the button is disabled) Escape must not open
+// the dialog, or the settings would change under the running test.
+void OnConfigure() {
+    if (!IsWindowEnabled(GetDlgItem(mainWindow, IDC_CONFIGURE))) return;
+    DialogBoxParamW(instance, kConfigDialogTemplate, mainWindow, ConfigDialog, 0);
+}
+
+void OnSaveLog() { SaveLogFile(mainWindow); }
+
+void OnAbout() { DialogBoxParamW(instance, kAboutBoxTemplate, mainWindow, AboutDlgProc, 0); }
 
 void OnDurationLostFocus(HWND window) {
     if (durationWarningShown) return;

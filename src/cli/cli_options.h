@@ -1,12 +1,20 @@
-// The command-line runner's arguments: a command, the card, the test options and the
-// simulated card. Parsed whole before anything starts; a bad argument names itself.
+// The command-line runner's arguments: a command, the card, the test options, the results
+// file, the pass/fail limits and the simulated card. Parsed whole before anything starts; a
+// bad argument names itself.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 enum class CliCommand { None, List, Info, Loopback, Benchmark };
+
+// A link as the card should train it: PCIe generation (Link Status speed code) and lanes.
+struct LinkExpectation {
+    int speed = 0;
+    int width = 0;
+};
 
 struct CliOptions {
     CliCommand command = CliCommand::None;
@@ -14,7 +22,8 @@ struct CliOptions {
     bool simulate = false;
     std::wstring simulateOptions;
     int card = 0;
-    double minutes = 0;  // 0 runs until Ctrl-C
+    bool allCards = false;  // --card all: every card found, one after the other
+    double minutes = 0;     // 0 runs until Ctrl-C
     uint32_t patternType = 0;
     uint8_t constant = 170;
     int32_t load = 100;
@@ -23,11 +32,25 @@ struct CliOptions {
     bool detailed = false;
     bool stopOnError = false;
     std::wstring logFile;
+
+    // Production-line additions.
+    std::wstring jsonFile;  // "-" for standard output
+    bool diagnose = false;
+    std::optional<double> minReadRate;      // MB/s, against the benchmark's average
+    std::optional<double> minWriteRate;     // MB/s, against the benchmark's average
+    std::optional<double> minLoopbackRate;  // MB/s, against the median round-trip rate
+    std::optional<LinkExpectation> expectLink;
 };
 
 // Parses the arguments after the program name. On failure returns false with a message that
 // names the bad argument and its allowed values.
 bool ParseCliArguments(const std::vector<std::wstring>& args, CliOptions* options,
                        std::wstring* error);
+
+// "genSxW" (any case) with S 1-6 and W 1, 2, 4, 8, 12, 16 or 32.
+bool ParseLinkExpectation(const std::wstring& text, LinkExpectation* out);
+
+// Every MB/s limit parser accepts: digits with an optional fraction, above 0, at most this.
+inline constexpr double kMaxRateLimitMBps = 1000000.0;
 
 extern const char* const kCliUsage;

@@ -21,9 +21,9 @@ void ConsolePort::Flush() {
         if (record.category == kLogError || record.category > kLogPass) ++errorRecords_;
         std::string line = FormatRecordLine(record, true);
         line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fwrite(line.data(), 1, line.size(), stream_);
     });
-    std::fflush(stdout);
+    std::fflush(stream_);
     if (lost > 0) {
         Print(stderr, L"brixlanetool-cli: " + std::to_wstring(lost) +
                           L" records were added faster than they could be printed\n");

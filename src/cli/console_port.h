@@ -1,5 +1,6 @@
-// The command-line runner's MainWindowPort: records are printed to standard output as they
-// are added; the end of a run is noticed through the idle caption StopTest asks for.
+// The command-line runner's MainWindowPort: records are printed to standard output (or the
+// stream chosen) as they are added; the end of a run is noticed through the idle caption
+// StopTest asks for.
 #pragma once
 
 #include <atomic>
@@ -16,6 +17,9 @@ public:
     void Follow(bool fromStart);
     // Prints whatever the follower has not printed yet.
     void Flush();
+    // Where records go: standard output unless the JSON results take it. Set before Follow.
+    void SetRecordStream(std::FILE* stream) { stream_ = stream; }
+    std::FILE* RecordStream() const { return stream_; }
     // True once the run's thread has returned the "window" to idle.
     bool RunFinished() const { return runFinished_; }
     void ResetRunFinished() { runFinished_ = false; }
@@ -43,5 +47,6 @@ private:
     std::atomic<uint64_t> errorRecords_{0};
     std::atomic<int> selected_{-1};
     std::wstring duration_;
+    std::FILE* stream_ = stdout;
     LogFollower follower_;
 };

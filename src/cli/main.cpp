@@ -1,8 +1,10 @@
 // brixlanetool-cli: the command-line runner for automated production-line testing. The same
-// engine as the window, driven through a console port.
+// engine as the window, driven through a console port; a run observer keeps what the JSON
+// results, the limits and the diagnosis need.
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -11,10 +13,15 @@
 #include "card/card_driver.h"
 #include "card/card_info.h"
 #include "card/card_list.h"
+#include "cli/card_facts.h"
+#include "cli/card_verdict.h"
 #include "cli/cli_options.h"
 #include "cli/console.h"
 #include "cli/console_port.h"
+#include "cli/json_results.h"
+#include "cli/run_recorder.h"
 #include "engine/run_control.h"
+#include "engine/run_observer.h"
 #include "engine/run_state.h"
 #include "engine/test_settings.h"
 #include "log/log_export.h"
@@ -73,7 +80,8 @@ int ChooseCard(const CliOptions& options) {
         Print(stderr, std::wstring(kNoCardsRecord) + L"\n");
         return kExitNoCard;
     }
-    if (options.command != CliCommand::List && CardList[options.card].empty()) {
+    if (options.command != CliCommand::List && !options.allCards &&
+        CardList[options.card].empty()) {
         const size_t kept = paths.size() < kMaxCards ? paths.size() : kMaxCards;
         Error(L"--card " + std::to_wstring(options.card) + L": no card in that slot; cards are in "
               L"slots 0-" + std::to_wstring(kept - 1));
@@ -100,20 +108,67 @@ bool LogFileWritable(const std::wstring& path) {
     return WriteLogFile(std::filesystem::path(path), probe);
 }
 
-int RunTest(const CliOptions& options, ConsolePort& port) {
-    port.Follow(true);
-    LogAdd(L"Korvenix Brixlanetool V1.0 1001", kLogInformation);
-    AddCardEntry(options.card);
-    ShowCardInformation(CardList[options.card]);
+// Bounded wait until the previous card's thread has counted itself out and returned, so that
+// the next Start is not refused and never shares theCard with it.
+void WaitForTestThread() {
+    const auto bound = std::chrono::steady_clock::now() + kThreadExitBound;
+    while ((TestControl.activeThreads > 0 || TestThreadAlive()) &&
+           std::chrono::steady_clock::now() < bound) {
+        std::this_thread::sleep_for(kControlTick);
+    }
+}
 
-    port.SelectDevice(options.card);
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Everything the runner does for one card: its information lines, the link check, the run,
+// the verdict with its reasons. Returns false when the run could not be started at all.
+bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorder& recorder,
+              CardOutcome* outcome) {
+    // Each card starts from the state the program starts in: the counters (the benchmark's
+    // minimum survives StartTest), the card connection's rate and records.
+    WaitForTestThread();
+    if (TestThreadAlive()) {
+        Error(L"the previous card's test has not ended; no further card is tested");
+        return false;
+    }
+    ResetRunState();
+    theCard.Close();
+    theCard = CardConnection();
+    port.ResetRunFinished();
+    const uint64_t errorRecordsBefore = port.ErrorRecords();
+
+    outcome->startTime = static_cast<int64_t>(std::time(nullptr));
+    const auto started = std::chrono::steady_clock::now();
+    AddCardEntry(slot);
+    ShowCardInformation(CardList[slot]);
+    outcome->card = CollectCardFacts(slot);
+
+    // A card that trained a lesser link is failed as it is, before any transfer.
+    if (options.expectLink) {
+        if (auto shortfall = LinkShortfall(*options.expectLink, outcome->card.linkStatus)) {
+            if (!options.allCards) Error(outcome->card.name + L": " + *shortfall);
+            outcome->reasons.push_back(*shortfall);
+            outcome->durationSeconds = SecondsSince(started);
+            return true;
+        }
+    }
+
+    std::FILE* lines = port.RecordStream();
+    recorder.Begin(options.command == CliCommand::Loopback ? RecordedTest::Loopback
+                                                          : RecordedTest::Benchmark,
+                   options.diagnose, [lines](const std::wstring& line) {
+                       Print(lines, line + L"\n");
+                   });
+    port.SelectDevice(slot);
     port.SetDurationText(L"0");
-    std::signal(SIGINT, OnInterrupt);
     StartTest();
     if (TestControl.stopRequested) {
         Error(L"the test could not be started");
-        return kExitFailed;
+        return false;
     }
+    outcome->tested = true;
     // The duration edit holds 7 characters; the runner keeps the length it was given whole.
     TestCounters.runMinutes = static_cast<float>(options.minutes);
 
@@ -132,16 +187,83 @@ int RunTest(const CliOptions& options, ConsolePort& port) {
         if (!TestControl.stopRequested && TestCounters.startTime > 0) CheckRunLength();
         std::this_thread::sleep_for(kControlTick);
     }
-    const auto bound = std::chrono::steady_clock::now() + kThreadExitBound;
-    while (TestControl.activeThreads > 0 && std::chrono::steady_clock::now() < bound) {
-        std::this_thread::sleep_for(kControlTick);
+    WaitForTestThread();
+    port.Flush();
+    recorder.Finish();
+    outcome->durationSeconds = SecondsSince(started);
+    outcome->totalErrors = TestCounters.errors;
+
+    std::vector<std::wstring> reasons =
+        recorder.Test() == RecordedTest::Loopback
+            ? LoopbackErrorReasons(recorder.Loopback(), outcome->totalErrors)
+            : BenchmarkErrorReasons(recorder.Read(), recorder.Write());
+    const uint64_t errorRecords = port.ErrorRecords() - errorRecordsBefore;
+    if (reasons.empty() && errorRecords > 0) {
+        reasons.push_back(std::to_wstring(errorRecords) + L" ERROR record(s) in the event log");
     }
+    for (const std::wstring& limit : LimitReasons(options, recorder)) {
+        if (!options.allCards) Error(outcome->card.name + L": " + limit);
+        reasons.push_back(limit);
+    }
+    outcome->reasons = std::move(reasons);
+    return true;
+}
+
+int RunTests(const CliOptions& options, ConsolePort& port) {
+    port.Follow(true);
+    LogAdd(L"Korvenix Brixlanetool V1.0 1001", kLogInformation);
+    std::signal(SIGINT, OnInterrupt);
+
+    std::vector<int> slots;
+    for (int i = 0; i < kMaxCards && !CardList[i].empty(); ++i) {
+        if (options.allCards || i == options.card) slots.push_back(i);
+    }
+
+    RunRecorder recorder;
+    SetRunObserver(&recorder);
+    Json results = Json::array();
+    int status = kExitPassed;
+    size_t tested = 0;
+    for (int slot : slots) {
+        if (interrupts > 0) break;
+        CardOutcome outcome;
+        if (!TestCard(options, slot, port, recorder, &outcome)) {
+            status = kExitFailed;
+            break;
+        }
+        ++tested;
+        if (!outcome.reasons.empty()) status = kExitFailed;
+        // With many cards, one line each says at the end of its turn how it went and why.
+        if (options.allCards) {
+            std::wstring line =
+                outcome.card.name + (outcome.reasons.empty() ? L": passed" : L": failed");
+            for (size_t i = 0; i < outcome.reasons.size(); ++i) {
+                line += (i == 0 ? L": " : L"; ") + outcome.reasons[i];
+            }
+            Error(line);
+        }
+        results.push_back(CardResultJson(options, outcome, recorder));
+    }
+    WaitForTestThread();
+    SetRunObserver(nullptr);
     port.Flush();
 
-    int status = port.ErrorRecords() > 0 ? kExitFailed : kExitPassed;
+    if (tested < slots.size() && interrupts > 0) {
+        Error(L"interrupted: " + std::to_wstring(slots.size() - tested) +
+              L" card(s) not tested");
+        status = kExitFailed;
+    }
     if (!options.logFile.empty() && !WriteLogFile(std::filesystem::path(options.logFile),
                                                   *theLog.load())) {
         Error(L"--log: the event log could not be written to \"" + options.logFile + L"\"");
+        status = kExitFailed;
+    }
+    if (options.jsonFile == L"-") {
+        const std::string text = JsonText(results);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+    } else if (!options.jsonFile.empty() && !WriteTextFile(options.jsonFile, JsonText(results))) {
+        Error(L"--json: the results could not be written to \"" + options.jsonFile + L"\"");
         status = kExitFailed;
     }
     return status;
@@ -163,14 +285,21 @@ int Run(const CliOptions& options, ConsolePort& port) {
         ShowCardInformation(CardList[options.card]);
         LogRecord record;
         for (int i = -7; i < 0; ++i) {
-            if (theLog.load()->CopyRecord(i, &record)) Print(stdout, std::wstring(record.text) + L"\n");
+            if (theLog.load()->CopyRecord(i, &record)) {
+                Print(stdout, std::wstring(record.text) + L"\n");
+            }
         }
     } else if (status == kExitPassed) {
+        // Both files are tried before the run, so a bad path costs no test time.
+        const bool jsonToFile = !options.jsonFile.empty() && options.jsonFile != L"-";
         if (!options.logFile.empty() && !LogFileWritable(options.logFile)) {
             Error(L"--log \"" + options.logFile + L"\": the file cannot be written");
             status = kExitUsage;
+        } else if (jsonToFile && !WriteTextFile(options.jsonFile, "[]\n")) {
+            Error(L"--json \"" + options.jsonFile + L"\": the file cannot be written");
+            status = kExitUsage;
         } else {
-            status = RunTest(options, port);
+            status = RunTests(options, port);
         }
     }
     theCard.Close();
@@ -197,6 +326,8 @@ int main(int argc, char** argv) {
     }
 
     ConsolePort port;
+    // With the results on standard output, the records make way to standard error.
+    if (options.jsonFile == L"-") port.SetRecordStream(stderr);
     SetMainWindowPort(&port);
     ResetRunState();
     shuttingDown = false;

@@ -111,6 +111,8 @@ void CheckRunLength(int64_t now) {
 
 void CheckRunLength() { CheckRunLength(Now()); }
 
+bool TestThreadAlive() { return testThreadAlive; }
+
 void CleanupTests() {
     TestControl.stopRequested = true;
     StopTest(false);

@@ -14,6 +14,9 @@ void CheckRunLength(int64_t now);
 void CheckRunLength();
 // Stops the run and waits (handling the window's messages) up to 2 s for the test threads.
 void CleanupTests();
+// True from Start until the run's test thread has returned. A front end that starts runs one
+// after another waits for this, as Start refuses while the previous thread is still alive.
+bool TestThreadAlive();
 
 // Parses a duration text the way the C library's floating-point conversion does (leading
 // blanks, sign, digits, fraction, exponent; anything else reads as 0). Non-finite values

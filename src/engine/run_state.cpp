@@ -56,7 +56,7 @@ void SetStartStopLabel(bool running) {
 void EnableTestInputs(bool enable) {
     // Start/Stop and About are not in the list: a run can always be stopped.
     static constexpr int kTestInputIds[] = {
-        kDeviceListId,     kDurationLabelId,  kMinutesLabelId,    kDurationEditId, kLoopbackRadioId,
+        kDeviceListId,     kDurationLabelId,   kMinutesLabelId,  kDurationEditId, kLoopbackRadioId,
         kBenchmarkRadioId, kConfigureButtonId, kSaveLogButtonId, kExitButtonId,
     };
     for (int id : kTestInputIds) Port().EnableControl(id, enable);

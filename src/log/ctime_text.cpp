@@ -24,8 +24,8 @@ bool ToLocalTime(int64_t time, std::tm* local) {
 
 std::string CtimeText(int64_t time) {
     std::tm local{};
-    if (!ToLocalTime(time, &local) || local.tm_wday < 0 || local.tm_wday > 6 ||
-        local.tm_mon < 0 || local.tm_mon > 11) {
+    if (!ToLocalTime(time, &local) || local.tm_wday < 0 || local.tm_wday > 6 || local.tm_mon < 0 ||
+        local.tm_mon > 11) {
         return "??? ??? ?? ??:??:?? ????";
     }
     // asctime's own layout: day of month padded with a blank to two places, the year as it is.

@@ -1,7 +1,6 @@
 #include "log/log_follower.h"
 
-uint64_t LogFollower::CatchUp(Logger& log,
-                              const std::function<void(const LogRecord&)>& deliver) {
+uint64_t LogFollower::CatchUp(Logger& log, const std::function<void(const LogRecord&)>& deliver) {
     std::lock_guard<std::mutex> guard(lock);
     const uint64_t end = log.Serial();
     uint64_t lost = 0;

@@ -11,7 +11,7 @@
 #include "log/logger.h"
 
 class LogFollower {
-public:
+  public:
     // Starts with the record of serial `firstSerial` (0: the first record the log ever held).
     explicit LogFollower(uint64_t firstSerial = 0) : nextSerial(firstSerial) {}
 
@@ -21,7 +21,7 @@ public:
     // follower fell more than 10000 records behind, or the log was cleared meanwhile.
     uint64_t CatchUp(Logger& log, const std::function<void(const LogRecord&)>& deliver);
 
-private:
+  private:
     std::mutex lock;
     uint64_t nextSerial;
 };

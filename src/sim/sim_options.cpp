@@ -13,8 +13,7 @@ constexpr const wchar_t* kAllowedItems =
     L"aer-cor, fail-read, fail-write, short-read, short-write, remove-after, only, stall, "
     L"no-open, bad-signature";
 
-constexpr const wchar_t* kLinkExpectation =
-    L"expected genSxW with S 1-5 and W 1,2,4,8,12,16,32";
+constexpr const wchar_t* kLinkExpectation = L"expected genSxW with S 1-5 and W 1,2,4,8,12,16,32";
 
 bool IsAllowedWidth(uint64_t w) {
     return w == 1 || w == 2 || w == 4 || w == 8 || w == 12 || w == 16 || w == 32;
@@ -41,7 +40,8 @@ bool ParseWhole(const std::wstring& text, uint64_t max, uint64_t* value) {
     if (i >= text.size()) return false;
     uint64_t v = 0;
     for (; i < text.size(); ++i) {
-        const int d = base == 16 ? HexDigitValue(text[i]) : (IsDecimalDigit(text[i]) ? text[i] - L'0' : -1);
+        const int d =
+            base == 16 ? HexDigitValue(text[i]) : (IsDecimalDigit(text[i]) ? text[i] - L'0' : -1);
         if (d < 0) return false;
         if (v > (max - static_cast<uint64_t>(d)) / base) return false;
         v = v * base + static_cast<uint64_t>(d);
@@ -263,8 +263,8 @@ bool ParseSimOptions(const std::wstring& text, SimOptions* out, std::wstring* er
     }
     if (ok && parsed.onlyCard >= parsed.cards) {
         message = L"only=" + std::to_wstring(parsed.onlyCard) + L": there is no card in slot " +
-                  std::to_wstring(parsed.onlyCard) + L" (cards=" +
-                  std::to_wstring(parsed.cards) + L")";
+                  std::to_wstring(parsed.onlyCard) + L" (cards=" + std::to_wstring(parsed.cards) +
+                  L")";
         ok = false;
     }
     if (!ok) {
@@ -289,7 +289,8 @@ bool ParseSimOptions(const std::string& text, SimOptions* out, std::string* erro
     const bool ok = ParseSimOptions(wide, out, &message);
     if (error) {
         error->clear();
-        for (wchar_t c : message) error->push_back(static_cast<uint32_t>(c) < 0x80 ? static_cast<char>(c) : '?');
+        for (wchar_t c : message)
+            error->push_back(static_cast<uint32_t>(c) < 0x80 ? static_cast<char>(c) : '?');
     }
     return ok;
 }

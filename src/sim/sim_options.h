@@ -38,19 +38,19 @@ struct SimOptions {
 
     // Faults; all off by default. Every K-th / N-th counts from 1.
     uint64_t seed = 1;
-    uint32_t corruptBytes = 0;       // wrong bytes in a loopback read-back
-    uint32_t corruptEvery = 1;       // ... in every K-th read-back only
-    uint32_t aerUncorrectable = 0;   // status bits reported after every channel transfer
+    uint32_t corruptBytes = 0;      // wrong bytes in a loopback read-back
+    uint32_t corruptEvery = 1;      // ... in every K-th read-back only
+    uint32_t aerUncorrectable = 0;  // status bits reported after every channel transfer
     uint32_t aerCorrectable = 0;
-    uint32_t failReadEvery = 0;      // per channel: every K-th read fails (error 31)
+    uint32_t failReadEvery = 0;  // per channel: every K-th read fails (error 31)
     uint32_t failWriteEvery = 0;
-    uint32_t shortReadEvery = 0;     // per channel: every K-th read moves half the bytes
+    uint32_t shortReadEvery = 0;  // per channel: every K-th read moves half the bytes
     uint32_t shortWriteEvery = 0;
-    uint64_t removeAfterCalls = 0;   // from this driver call of a card on, every call fails
-    bool noOpen = false;             // the card's files cannot be opened
-    bool badSignature = false;       // signature bytes 2 and 3 come back swapped
-    int onlyCard = -1;               // faults apply to this slot alone; -1: every card
-    uint32_t stallMs = 0;            // first channel transfer of each session blocks this long
+    uint64_t removeAfterCalls = 0;  // from this driver call of a card on, every call fails
+    bool noOpen = false;            // the card's files cannot be opened
+    bool badSignature = false;      // signature bytes 2 and 3 come back swapped
+    int onlyCard = -1;              // faults apply to this slot alone; -1: every card
+    uint32_t stallMs = 0;           // first channel transfer of each session blocks this long
 };
 
 // Parses the option text into `out`. Empty text means every default. On failure returns
@@ -62,4 +62,3 @@ bool ParseSimOptions(const std::string& text, SimOptions* out, std::string* erro
 
 // One line per item, for the front ends' usage text.
 const wchar_t* SimOptionsUsage();
-

@@ -76,9 +76,9 @@ std::wstring LowerAscii(std::wstring text) {
 
 std::wstring GuidText(const InterfaceGuid& g) {
     wchar_t text[40];
-    std::swprintf(text, 40, L"{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}", g.data1,
-                  g.data2, g.data3, g.data4[0], g.data4[1], g.data4[2], g.data4[3], g.data4[4],
-                  g.data4[5], g.data4[6], g.data4[7]);
+    std::swprintf(text, 40, L"{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}", g.data1, g.data2,
+                  g.data3, g.data4[0], g.data4[1], g.data4[2], g.data4[3], g.data4[4], g.data4[5],
+                  g.data4[6], g.data4[7]);
     return text;
 }
 
@@ -172,7 +172,8 @@ SimulatedCardDriver::SimulatedCardDriver(const SimOptions& options)
     // UTF-16LE whatever the width of wchar_t; the parser keeps the text within 31 units.
     size_t unit = 0;
     auto put = [&](uint32_t u) {
-        if (unit + 1 < kDriverVersionBytes / 2) WriteLe16(driverVersion_ + 2 * unit++, static_cast<uint16_t>(u));
+        if (unit + 1 < kDriverVersionBytes / 2)
+            WriteLe16(driverVersion_ + 2 * unit++, static_cast<uint16_t>(u));
     };
     for (wchar_t wc : options.driverVersion) {
         uint32_t c = static_cast<uint32_t>(wc);
@@ -294,8 +295,7 @@ bool SimulatedCardDriver::SetPosition(DriverHandle handle, int64_t position) {
     return Succeed();
 }
 
-bool SimulatedCardDriver::Read(DriverHandle handle, void* buffer, uint32_t bytes,
-                               uint32_t* done) {
+bool SimulatedCardDriver::Read(DriverHandle handle, void* buffer, uint32_t bytes, uint32_t* done) {
     uint32_t ignored = 0;
     if (!done) done = &ignored;
     *done = 0;
@@ -342,12 +342,19 @@ bool SimulatedCardDriver::IoControl(DriverHandle handle, uint32_t code, void* ou
 
     uint32_t size = 0;
     switch (code) {
-        case IOCTL_GET_DRIVER_VERSION: size = kDriverVersionBytes; break;
-        case IOCTL_GET_LINK_RECORD: size = sizeof(LinkRecord); break;
+        case IOCTL_GET_DRIVER_VERSION:
+            size = kDriverVersionBytes;
+            break;
+        case IOCTL_GET_LINK_RECORD:
+            size = sizeof(LinkRecord);
+            break;
         case IOCTL_GET_ERROR_RECORD:
         case IOCTL_GET_ERROR_STATUS:
-        case IOCTL_CLEAR_ERROR_STATUS: size = sizeof(ErrorRecord); break;
-        default: return Fail(kErrorInvalidFunction);
+        case IOCTL_CLEAR_ERROR_STATUS:
+            size = sizeof(ErrorRecord);
+            break;
+        default:
+            return Fail(kErrorInvalidFunction);
     }
     // The driver delivers whole records or nothing.
     if (outBytes < size) return Fail(kErrorInsufficientBuffer);
@@ -360,10 +367,10 @@ bool SimulatedCardDriver::IoControl(DriverHandle handle, uint32_t code, void* ou
     } else {
         // AER status bits are write-one-to-clear; the record returned is the one after.
         const bool clear = code == IOCTL_CLEAR_ERROR_STATUS;
-        const uint32_t unc = clear ? (card.uncorrectableStatus.store(0), 0u)
-                                   : card.uncorrectableStatus.load();
-        const uint32_t cor = clear ? (card.correctableStatus.store(0), 0u)
-                                   : card.correctableStatus.load();
+        const uint32_t unc =
+            clear ? (card.uncorrectableStatus.store(0), 0u) : card.uncorrectableStatus.load();
+        const uint32_t cor =
+            clear ? (card.correctableStatus.store(0), 0u) : card.correctableStatus.load();
         const ErrorRecord record = BuildErrorRecord(unc, cor);
         std::memcpy(out, &record, size);
     }
@@ -423,8 +430,7 @@ bool SimulatedCardDriver::DriverCall(Card& card) {
     return true;
 }
 
-bool SimulatedCardDriver::ReadSignature(Card& card, void* buffer, uint32_t bytes,
-                                        uint32_t* done) {
+bool SimulatedCardDriver::ReadSignature(Card& card, void* buffer, uint32_t bytes, uint32_t* done) {
     // A register, not memory: it answers only a whole 32-bit read.
     if (bytes != 4 || !buffer) return Fail(kErrorInvalidParameter);
     uint8_t signature[4] = {options_.hardwareVersion, options_.firmwareVersion, kSignatureByte2,
@@ -505,8 +511,7 @@ bool SimulatedCardDriver::Transfer(File& file, Direction direction, uint8_t* rea
         if (shortEvery != 0 && number % shortEvery == 0) moved = bytes / 2;
     }
 
-    // The link time is reserved before the copy: the copy is the DMA, and runs inside it.
-    const int64_t deadline = ReserveLink(card, direction, channel, moved);
+    int64_t deadline = 0;
     {
         Card::Memory& memory = card.memory[channel];
         std::lock_guard<std::mutex> guard(memory.lock);
@@ -514,6 +519,9 @@ bool SimulatedCardDriver::Transfer(File& file, Direction direction, uint8_t* rea
             reportErrors();
             return Fail(kErrorNotEnoughMemory);
         }
+        // Link time is booked after the one-time growth, which is no part of the transfer, and
+        // before the copy, which is the DMA itself and runs within the booked time.
+        deadline = ReserveLink(card, direction, channel, moved);
         if (reading) {
             std::memcpy(readInto, memory.bytes.get(), moved);
             const uint32_t every = std::max<uint32_t>(options_.corruptEvery, 1);

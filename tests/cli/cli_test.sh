@@ -42,6 +42,20 @@ expect_not() {
     shift 2
     if grep -q "$@" "$work/$file"; then fail "$name: unexpected $* in $file"; else ok "$name"; fi
 }
+# json_check NAME FILE PYTHON : FILE parses as JSON with a real parser, and the Python
+# statements hold, with r the parsed value and out, err the last run's texts.
+json_check() {
+    local name=$1 file=$2 code=$3
+    if python3 - "$work/$file" "$work/out.txt" "$work/err.txt" >"$work/py.txt" 2>&1 <<PYTHON
+import json, re, sys
+with open(sys.argv[1], encoding="utf-8") as f:
+    r = json.load(f)
+out = open(sys.argv[2], encoding="utf-8").read()
+err = open(sys.argv[3], encoding="utf-8").read()
+$code
+PYTHON
+    then ok "$name"; else fail "$name: $(tail -3 "$work/py.txt" | tr '\n' ' ')"; fi
+}
 
 guid='{74c7e4a9-6d5d-4a70-bc0d-20691dff9e9d}'
 
@@ -98,6 +112,143 @@ if run "log file" 0 --simulate loopback --minutes 0.02 --log "$work/event.log"; 
     fi
 fi
 
+# Production line: JSON results, limits, link expectations, diagnosis, every card.
+if run "clean run with JSON" 0 --simulate loopback --minutes 0.02 --json "$work/clean.json"; then
+    json_check "JSON counts equal the summary lines" clean.json '
+assert isinstance(r, list) and len(r) == 1
+c = r[0]
+assert c["program"] == {"name": "brixlanetool-cli", "version": "V1.0", "build": 1001}, c["program"]
+assert c["card"]["slot"] == 0 and c["card"]["name"].startswith("PCIe-0, Windows ID:{")
+assert (c["card"]["link_speed_gen"], c["card"]["link_width"]) == (4, 4)
+assert c["card"]["driver_version"] == "1.4.2.0"
+assert re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d", c["start_time"]), c["start_time"]
+assert 0 < c["duration_s"] < 60
+ops = int(re.search(r"PASS       - (\d+) Operations\.", out).group(1))
+rd, wr, vf = map(int, re.search(r"(\d+) Read error\(s\)\. (\d+) Write error\(s\)\. (\d+) Verification error\(s\)\.", out).groups())
+res = c["results"]
+assert res["passes"] == ops > 0, (res["passes"], ops)
+assert res["errors"] == {"total": 0, "read": rd, "write": wr, "verification": vf}, res["errors"]
+assert len(res["error_status"]) == 18 and not any(res["error_status"].values())
+rt = res["round_trip"]
+assert rt["measured_passes"] == ops
+assert rt["min_mib_per_s"] <= rt["median_mib_per_s"] <= rt["max_mib_per_s"]
+assert sum(i["passes"] for i in res["intervals"]) == ops
+assert c["verdict"] == "passed" and c["reasons"] == []
+'
+fi
+
+if run "JSON on standard output" 0 --simulate loopback --minutes 0.02 --json -; then
+    json_check "records go to standard error, JSON alone to standard output" out.txt '
+assert len(r) == 1 and r[0]["verdict"] == "passed"
+assert "START OF PCIE TEST - LOOPBACK TEST" in err and "Test passed: PCIe-0" in err
+'
+fi
+
+if run "diagnose wrong bytes" 1 --simulate=corrupt=3 loopback --minutes 0.02 --diagnose \
+    --json "$work/corrupt.json"; then
+    expect "a pass is described" out.txt -x "diagnose: pass 1: 3 of 262144 bytes wrong:"
+    json_check "three located bytes per pass match the incrementing pattern" corrupt.json '
+c = r[0]
+d = c["diagnosis"]
+assert d["wrong_byte_passes"] == c["results"]["passes"] > 0
+first = d["described_passes"][0]
+assert first["pass"] == 1 and first["wrong_bytes"] == 3 and len(first["locations"]) == 3
+for p in d["described_passes"]:
+    for b in p["locations"]:
+        assert b["expected"] == b["offset"] & 0xFF, b
+        assert b["received"] != b["expected"] and b["differing_bits"] == b["expected"] ^ b["received"], b
+lines = re.findall(r"^diagnose:   offset 0x([0-9a-f]{8}): expected 0x([0-9a-f]{2}), received 0x([0-9a-f]{2})", out, re.M)
+assert len(lines) == 3 * len(d["described_passes"]), len(lines)
+assert [(int(o, 16), int(e, 16), int(v, 16)) for o, e, v in lines[:3]] == [(b["offset"], b["expected"], b["received"]) for b in first["locations"]]
+vf = int(re.search(r"(\d+) Verification error\(s\)\.", out).group(1))
+assert c["results"]["errors"]["verification"] == vf == 3 * c["results"]["passes"]
+assert c["verdict"] == "failed" and "verification" in c["reasons"][0]
+'
+fi
+
+if run "uncounted error-status bit" 0 --simulate=aer-unc=0x80000 loopback --minutes 0.02 --diagnose \
+    --json "$work/ecrc.json"; then
+    expect "ECRC is a note" out.txt -E "^diagnose: note: .*ECRC Error \(uncorrectable status bit 19\)"
+    json_check "ECRC is noted, not counted, and the card passes" ecrc.json '
+c = r[0]
+notes = c["diagnosis"]["uncounted_error_status"]
+assert notes == [{"register": "uncorrectable", "bit": 19, "name": "ECRC Error", "passes": c["results"]["passes"]}], notes
+assert c["results"]["errors"]["total"] == 0 and c["verdict"] == "passed"
+'
+fi
+
+if run "read rate below its limit" 1 --simulate=rate=1000 benchmark --minutes 0.02 --direction read \
+    --block-mb 1 --min-read-rate 1200 --json "$work/slow.json"; then
+    expect "the limit is named on standard error" err.txt -E "Average read rate [0-9.]+ MB/s is below the limit of 1200.0 MB/s"
+    json_check "the reason is in the JSON" slow.json '
+c = r[0]
+rd = c["results"]["read"]
+assert c["results"]["write"] is None and rd["cycles"] > 0 and rd["failed_transfers"] == 0
+avg = float(re.search(r"Average read data rate: ([0-9.]+) MB/s", out).group(1))
+assert abs(rd["average_mib_per_s"] - avg) <= 0.05, (rd["average_mib_per_s"], avg)
+assert rd["min_mib_per_s"] <= rd["median_mib_per_s"] <= rd["max_mib_per_s"]
+groups = re.findall(r"Read blocks (\d+)\u2013(\d+): Min ([0-9.]+) MB/s, Max ([0-9.]+) MB/s", out)
+assert len(groups) == len(rd["intervals"]), (len(groups), len(rd["intervals"]))
+for g, i in zip(groups, rd["intervals"]):
+    assert (int(g[0]), int(g[1])) == (i["first_cycle"], i["last_cycle"])
+    assert abs(float(g[2]) - i["min_mib_per_s"]) <= 0.05 and abs(float(g[3]) - i["max_mib_per_s"]) <= 0.05
+assert c["verdict"] == "failed" and len(c["reasons"]) == 1
+assert re.fullmatch(r"Average read rate [0-9.]+ MB/s is below the limit of 1200\.0 MB/s", c["reasons"][0])
+'
+fi
+# Well below the card's 1000 MB/s: a machine busy with other work slows the simulated card.
+run "read rate above its limit" 0 --simulate=rate=1000 benchmark --minutes 0.02 --direction read \
+    --block-mb 1 --min-read-rate 500 && ok "a limit met passes"
+
+if run "link below expectation" 1 --simulate=link=gen4x2 loopback --minutes 0.02 \
+    --expect-link gen4x4 --json "$work/link.json"; then
+    expect "the link is named on standard error" err.txt -F "Link trained at Gen4 x2, expected Gen4 x4"
+    expect "the card is still described" out.txt -F "Link Width: x2"
+    expect_not "no transfer was made" out.txt -F "START OF PCIE TEST"
+    json_check "an untested card fails with its reason" link.json '
+c = r[0]
+assert c["results"] is None and c["verdict"] == "failed"
+assert c["reasons"] == ["Link trained at Gen4 x2, expected Gen4 x4"]
+assert (c["card"]["link_speed_gen"], c["card"]["link_width"]) == (4, 2)
+'
+fi
+run "link at expectation" 0 --simulate=link=gen4x8 loopback --minutes 0.02 --expect-link gen4x4 &&
+    ok "a wider link meets the expectation"
+
+if run "every card" 0 --simulate=cards=3 loopback --minutes 0.02 --card all --json "$work/all.json" \
+    --log "$work/all.log"; then
+    json_check "one object per card" all.json '
+assert [c["card"]["slot"] for c in r] == [0, 1, 2]
+assert all(c["verdict"] == "passed" and c["results"]["passes"] > 0 for c in r)
+assert re.findall(r"Test passed: PCIe-(\d)", out) == ["0", "1", "2"]
+'
+    if grep -q "Test passed: PCIe-0" "$work/all.log" && grep -q "Test passed: PCIe-2" "$work/all.log"; then
+        ok "the log file holds every card's records"
+    else
+        fail "the log file lacks a card"
+    fi
+fi
+
+if run "one faulty card of three" 1 --simulate=cards=3,only=1,fail-write=1 loopback --minutes 0.02 \
+    --card all --json "$work/faulty.json"; then
+    json_check "only card 1 fails" faulty.json '
+assert [c["verdict"] for c in r] == ["passed", "failed", "passed"], [c["verdict"] for c in r]
+bad = r[1]
+assert bad["results"]["errors"]["write"] == bad["results"]["passes"] > 0
+assert bad["reasons"][0].endswith("write error(s)"), bad["reasons"]
+'
+    expect "each card's verdict on standard error" err.txt -E "PCIe-1, Windows ID:.*: failed: [0-9]+ write error"
+fi
+
+# Text from the card survives: the driver's version text may hold quotes, backslashes and
+# characters above 127. Wine decodes a program's arguments by the locale, so name a UTF-8 one.
+driver='V"1\2 caf'$'\xc3\xa9'
+if LC_ALL=C.UTF-8 run "driver text" 0 "--simulate=driver=$driver" loopback --minutes 0.02 --json "$work/text.json"; then
+    json_check "quotes, backslashes and characters above 127 survive" text.json "
+assert r[0]['card']['driver_version'] == 'V\"1\\\\2 caf\\u00e9', r[0]['card']['driver_version']
+"
+fi
+
 # Bad usage: exit 2 and a message naming the argument.
 while IFS='|' read -r name word args; do
     # shellcheck disable=SC2086
@@ -115,6 +266,15 @@ empty slot|--card 5|--simulate=cards=2 loopback --card 5
 option of the other test|--block-mb|--simulate loopback --block-mb 8
 bad simulated card item|foo|--simulate=foo=1 list
 no command|command|--simulate
+loopback limit on a benchmark|--min-loopback-rate|--simulate benchmark --min-loopback-rate 100
+read limit on a loopback|--min-read-rate|--simulate loopback --min-read-rate 100
+write limit without a write phase|--min-write-rate|--simulate benchmark --direction read --min-write-rate 9
+diagnose on a benchmark|--diagnose|--simulate benchmark --diagnose
+malformed rate limit|--min-read-rate|--simulate benchmark --min-read-rate fast
+malformed link|--expect-link|--simulate loopback --expect-link gen9x4
+JSON for info|--json|--simulate info --json x.json
+every card for info|--card all|--simulate info --card all
+unwritable JSON file|--json|--simulate loopback --json /nonexistent-folder/results.json
 CASES
 
 if [ "${BRIXLANE_CLI_NATIVE:-1}" = 1 ]; then

@@ -85,6 +85,20 @@ BOOL CALLBACK FindDialogOf(HWND window, LPARAM context) {
     return FALSE;
 }
 
+struct DialogsSearch {
+    DWORD processId;
+    const std::wstring* caption;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK FindDialogsOf(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<DialogsSearch*>(context);
+    DialogSearch one = {search->processId, search->caption, nullptr};
+    FindDialogOf(window, reinterpret_cast<LPARAM>(&one));
+    if (one.found) search->found.push_back(one.found);
+    return TRUE;
+}
+
 struct MainSearch {
     DWORD processId;
     HWND found;
@@ -185,6 +199,12 @@ HWND AppUnderTest::FindDialog(const std::wstring& caption) const {
     return search.found;
 }
 
+std::vector<HWND> AppUnderTest::FindDialogs(const std::wstring& caption) const {
+    DialogsSearch search = {process_.dwProcessId, &caption, {}};
+    EnumWindows(FindDialogsOf, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND AppUnderTest::WaitForDialog(const std::wstring& caption, DWORD timeoutMs) const {
     HWND found = nullptr;
     WaitUntil([&] { return (found = FindDialog(caption)) != nullptr; }, timeoutMs);
@@ -268,6 +288,14 @@ bool AppUnderTest::Barrier() const {
     const UINT value = ++barrierValue_;
     PostMessageW(frame, EM_SETLIMITTEXT, value, 0);
     return WaitUntil([&] { return SendWithTimeout(frame, EM_GETLIMITTEXT, 0, 0) == value; });
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return SendWithTimeout(window, message, wParam, lParam);
+}
+
+void SetText(HWND window, const std::wstring& text) {
+    SendWithTimeout(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 std::wstring WindowText(HWND window) {

@@ -56,11 +56,15 @@ class AppUnderTest {
     // A top-level dialog of this process with the caption (message boxes are class #32770).
     HWND FindDialog(const std::wstring& caption) const;
     HWND WaitForDialog(const std::wstring& caption, DWORD timeoutMs = kEffectTimeoutMs) const;
+    // Every such dialog: a box opened over a dialog of the same caption, or a second box.
+    std::vector<HWND> FindDialogs(const std::wstring& caption) const;
 
     // Waits for the process to end; true with its exit code when it did.
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
     bool Running() const;
 
+    // The live log file (UTF-8, one record a line), as a Windows path.
+    const std::wstring& LogPath() const { return logPath_; }
     // Every record of the live log so far, oldest first.
     std::vector<LoggedRecord> Log() const;
     // Waits for a record whose text starts with `prefix`; its index, or -1.
@@ -81,6 +85,11 @@ class AppUnderTest {
     HWND mainWindow_ = nullptr;
     mutable UINT barrierValue_ = 1000;
 };
+
+// SendMessageTimeout that gives up on a hung program; -1 then.
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+// Sets a control's text as a program would (WM_SETTEXT), waiting until it is done.
+void SetText(HWND window, const std::wstring& text);
 
 // Control state read across the process boundary.
 std::wstring WindowText(HWND window);

@@ -14,7 +14,7 @@
 #include "engine/main_window_port.h"
 
 class RecordingPort : public MainWindowPort {
-public:
+  public:
     struct EnableCall {
         int controlId;
         bool enable;
@@ -46,7 +46,9 @@ public:
         // Outside our lock: the hook may read the log or wait for other threads.
         if (hook) hook();
     }
-    void Repaint() override { Record([&] { ++repaints; }); }
+    void Repaint() override {
+        Record([&] { ++repaints; });
+    }
     void EnableControl(int controlId, bool enable) override {
         Record([&] {
             enableCalls.push_back({controlId, enable});
@@ -63,7 +65,9 @@ public:
                      MessageIcon icon) override {
         Record([&] { messages.push_back({text, caption, icon}); });
     }
-    void Beep() override { Record([&] { ++beeps; }); }
+    void Beep() override {
+        Record([&] { ++beeps; });
+    }
     void AddDeviceEntry(const std::wstring& name) override {
         Record([&] { deviceEntries.push_back(name); });
     }
@@ -81,7 +85,9 @@ public:
         std::lock_guard<std::mutex> guard(lock);
         return durationText.substr(0, maxChars < 0 ? 0 : static_cast<size_t>(maxChars));
     }
-    void PumpMessages() override { Record([&] { ++pumps; }); }
+    void PumpMessages() override {
+        Record([&] { ++pumps; });
+    }
 
     // --- what the test sets ---
 
@@ -101,15 +107,33 @@ public:
 
     // --- what the test reads (copies, taken under the lock) ---
 
-    int LogChangedCount() { return Read([&] { return logChanged; }); }
-    int RepaintCount() { return Read([&] { return repaints; }); }
-    int BeepCount() { return Read([&] { return beeps; }); }
-    int PumpCount() { return Read([&] { return pumps; }); }
-    std::vector<EnableCall> EnableCalls() { return Read([&] { return enableCalls; }); }
-    std::vector<TextCall> TextCalls() { return Read([&] { return textCalls; }); }
-    std::vector<Message> Messages() { return Read([&] { return messages; }); }
-    std::vector<std::wstring> DeviceEntries() { return Read([&] { return deviceEntries; }); }
-    std::vector<int> SelectCalls() { return Read([&] { return selectCalls; }); }
+    int LogChangedCount() {
+        return Read([&] { return logChanged; });
+    }
+    int RepaintCount() {
+        return Read([&] { return repaints; });
+    }
+    int BeepCount() {
+        return Read([&] { return beeps; });
+    }
+    int PumpCount() {
+        return Read([&] { return pumps; });
+    }
+    std::vector<EnableCall> EnableCalls() {
+        return Read([&] { return enableCalls; });
+    }
+    std::vector<TextCall> TextCalls() {
+        return Read([&] { return textCalls; });
+    }
+    std::vector<Message> Messages() {
+        return Read([&] { return messages; });
+    }
+    std::vector<std::wstring> DeviceEntries() {
+        return Read([&] { return deviceEntries; });
+    }
+    std::vector<int> SelectCalls() {
+        return Read([&] { return selectCalls; });
+    }
     // The last state a control was given; controls never touched count as enabled.
     bool IsEnabled(int controlId) {
         return Read([&] {
@@ -149,15 +173,14 @@ public:
             guard.unlock();
             if (done(*this)) return true;
             guard.lock();
-            if (calls == seen &&
-                changed.wait_until(guard, deadline) == std::cv_status::timeout) {
+            if (calls == seen && changed.wait_until(guard, deadline) == std::cv_status::timeout) {
                 guard.unlock();
                 return done(*this);
             }
         }
     }
 
-private:
+  private:
     template <typename F>
     void Record(F&& change) {
         {
@@ -194,7 +217,7 @@ private:
 
 // Installs a port as Port() for the life of this object, then the null port again.
 class ScopedPort {
-public:
+  public:
     explicit ScopedPort(MainWindowPort& port) { SetMainWindowPort(&port); }
     ~ScopedPort() { SetMainWindowPort(nullptr); }
     ScopedPort(const ScopedPort&) = delete;

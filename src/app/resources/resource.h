@@ -27,5 +27,31 @@
 #define IDC_EXIT 8
 #define IDC_CHART_FRAME 1109  // hidden: where the throughput chart goes
 
+// Configuration dialog (template CONFBOX). OK and Cancel are IDOK and IDCANCEL.
+#define IDC_ERROR_GROUP 1060
+#define IDC_DETAILED_LOGGING 1028
+#define IDC_STOP_ON_ERROR 1025
+#define IDC_PATTERN_GROUP 1059
+#define IDC_CONSTANT_RADIO 1023
+#define IDC_CONSTANT_EDIT 1022
+#define IDC_INCREMENTING_RADIO 1004
+#define IDC_RANDOM_RADIO 1006
+#define IDC_LOOPBACK_OPTIONS_GROUP 1079
+#define IDC_LOAD_LABEL 1066
+#define IDC_LOAD_TRACKBAR 1068
+#define IDC_LOAD_EDIT 1070
+#define IDC_PERCENT_LABEL 1067
+#define IDC_BENCHMARK_OPTIONS_GROUP 1032
+#define IDC_BLOCK_SIZE_LABEL 1073
+#define IDC_BLOCK_SIZE_LIST 1080
+#define IDC_READ_RADIO 1071
+#define IDC_WRITE_RADIO 1072
+#define IDC_READ_WRITE_RADIO 1069
+
+// About box (template ABOUTBOX). OK is IDOK.
+#define IDC_VERSION_TEXT 1053
+#define IDC_WEB_ADDRESS 1051
+#define IDC_NOTICE_TEXT 1048
+
 // The application manifest (RT_MANIFEST, the id Windows reads for an .exe).
 #define IDR_APP_MANIFEST 1

@@ -1,0 +1,45 @@
+#include "app/about_box_win.h"
+
+#include <cwchar>
+
+#include "app/layout_win.h"
+#include "app/main_window_win.h"
+#include "app/resources/resource.h"
+
+namespace {
+
+// The same three words the identification line of the event log names the program with.
+constexpr const wchar_t* kProgramName = L"Brixlanetool";
+constexpr const wchar_t* kProgramVersion = L"V1.0";
+constexpr const wchar_t* kBuildNumber = L"1001";
+constexpr const wchar_t* kVersionLineFormat = L"%ls %ls (%ls) WIN64";
+
+// Short enough for the 140 dialog units of its line in Tahoma 10.
+constexpr const wchar_t* kMakerNotice = L"\u00A9 2026 Korvenix. All rights reserved.";
+
+void OnInitDialog(HWND dialog) {
+    CentreWindowOver(dialog, mainWindow);
+    SetDlgItemTextW(dialog, IDC_NOTICE_TEXT, kMakerNotice);
+    wchar_t versionLine[64];
+    std::swprintf(versionLine, 64, kVersionLineFormat, kProgramName, kProgramVersion, kBuildNumber);
+    SetDlgItemTextW(dialog, IDC_VERSION_TEXT, versionLine);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog(dialog);
+            return TRUE;  // the dialog manager gives OK the focus
+        case WM_COMMAND:
+            // OK and Enter arrive as IDOK, Escape as IDCANCEL.
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+                EndDialog(dialog, 0);
+                return TRUE;
+            }
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}

@@ -1,0 +1,157 @@
+#include "log/log_export.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "log/ctime_text.h"
+#include "log/logger.h"
+
+namespace {
+
+constexpr int64_t kMar2At140509 = 1772460309;  // Mon Mar  2 14:05:09 2026 UTC
+
+void SetTimeZone(const char* zone) {
+#ifdef _WIN32
+    _putenv_s("TZ", zone ? zone : "");
+    _tzset();
+#else
+    if (zone) {
+        setenv("TZ", zone, 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+#endif
+}
+
+// Local time is UTC for these tests, so the expected texts do not depend on the machine.
+class UtcTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (const char* zone = std::getenv("TZ")) savedZone = zone;
+        SetTimeZone("UTC0");
+    }
+    void TearDown() override {
+        SetTimeZone(savedZone ? savedZone->c_str() : nullptr);
+        SetLogClock(nullptr);
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+
+    std::string WriteAndRead(Logger& log) {
+        EXPECT_TRUE(WriteLogFile(path, log));
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    std::optional<std::string> savedZone;
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("brixlane_log_export_" +
+         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".txt");
+};
+
+constexpr char kHeader[] =
+    "KORVENIX Brixlane Log file\r\n"
+    "==========================\r\n";
+
+TEST_F(UtcTest, EmptyLogGivesTitleCountAndEmptyLine) {
+    Logger log;
+    EXPECT_EQ(WriteAndRead(log), std::string(kHeader) + "Number of records logged: 0\r\n\r\n");
+}
+
+TEST_F(UtcTest, KnownRecordByteForByte) {
+    Logger log;
+    SetLogClock([] { return kMar2At140509; });
+    log.Add(L"abc", kLogLoopback);
+    log.Add(L"", kLogError);  // counted, but no line
+    log.Add(L"caf\xE9 \x20AC \U0001F600 end", 42);
+    EXPECT_EQ(WriteAndRead(log), std::string(kHeader) +
+                                     "Number of records logged: 3\r\n\r\n"
+                                     "Mon Mar  2 14:05:09 2026: Loopback   - abc\r\n"
+                                     "Mon Mar  2 14:05:09 2026: ERROR      - caf\xE9 ? ? end\r\n");
+}
+
+TEST_F(UtcTest, FullLogWritesTenThousandLinesFromTheSecondRecord) {
+    Logger log;
+    SetLogClock([] { return int64_t{0}; });
+    for (int i = 0; i < 10001; ++i) log.Add(std::to_wstring(i).c_str(), kLogPass);
+    const std::string file = WriteAndRead(log);
+    const std::string first = "Thu Jan  1 00:00:00 1970: PASS       - 1\r\n";
+    const std::string last = "Thu Jan  1 00:00:00 1970: PASS       - 10000\r\n";
+    const std::string head = std::string(kHeader) + "Number of records logged: 10000\r\n\r\n";
+    ASSERT_EQ(file.compare(0, head.size() + first.size(), head + first), 0);
+    ASSERT_GE(file.size(), last.size());
+    EXPECT_EQ(file.substr(file.size() - last.size()), last);
+    size_t lines = 0;
+    for (size_t at = 0; (at = file.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
+    EXPECT_EQ(lines, 3u + 1u + 10000u);
+}
+
+TEST_F(UtcTest, FailsWhenTheFileCannotBeOpened) {
+    Logger log;
+    EXPECT_FALSE(WriteLogFile(
+        std::filesystem::temp_directory_path() / "no_such_folder_brixlane" / "BrixlaneLog.txt",
+        log));
+}
+
+#ifdef __linux__
+TEST_F(UtcTest, FailsWhenAWriteFails) {
+    // /dev/full opens, then refuses every byte at the first flush.
+    Logger log;
+    EXPECT_FALSE(WriteLogFile("/dev/full", log));
+}
+#endif
+
+struct CtimeCase {
+    int64_t time;
+    const char* text;
+};
+
+TEST_F(UtcTest, CtimeLayoutPadsTheDayWithABlank) {
+    const CtimeCase cases[] = {
+        {0, "Thu Jan  1 00:00:00 1970"},
+        {kMar2At140509, "Mon Mar  2 14:05:09 2026"},
+        {951868799, "Tue Feb 29 23:59:59 2000"},
+        {946631287, "Fri Dec 31 09:08:07 1999"},
+        {2147483648, "Tue Jan 19 03:14:08 2038"},  // past the 32-bit time_t
+        {1719792000 + 86400 * 6, "Sun Jul  7 00:00:00 2024"},
+        {1696118400 + 86400 * 13 + 3600 * 23, "Sat Oct 14 23:00:00 2023"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CtimeText(c.time), c.text) << c.time;
+}
+
+TEST_F(UtcTest, TimeTextIsLocalTime) {
+    SetTimeZone("EST5");
+    EXPECT_EQ(CtimeText(0), "Wed Dec 31 19:00:00 1969");
+}
+
+TEST_F(UtcTest, RecordLineAsBytesAndAsUtf8) {
+    LogRecord record{};
+    const std::wstring text = L"caf\xE9 \x20AC \U0001F600";
+    text.copy(record.text, text.size());
+    record.category = kLogDiagnostics;
+    record.time = kMar2At140509;
+    EXPECT_EQ(FormatRecordLine(record, false),
+              "Mon Mar  2 14:05:09 2026: Diagnostics- caf\xE9 ? ?");
+    EXPECT_EQ(FormatRecordLine(record, true),
+              "Mon Mar  2 14:05:09 2026: Diagnostics- caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
+}
+
+TEST(LogCategoryTest, NamesAreElevenCharactersAndUnknownIsError) {
+    const wchar_t* expected[] = {L"Information", L"Loopback   ", L"Benchmark  ",
+                                 L"ERROR      ", L"Diagnostics", L"File op.   ",
+                                 L"Results    ", L"Minor Error", L"PASS       "};
+    for (LogCategory c = 0; c < 9; ++c) EXPECT_STREQ(LogCategoryName(c), expected[c]) << c;
+    EXPECT_STREQ(LogCategoryName(9), L"ERROR      ");
+    EXPECT_STREQ(LogCategoryName(0xFFFFFFFFu), L"ERROR      ");
+}
+
+}  // namespace
