@@ -1,25 +1,51 @@
 #include "app/results_panel_win.h"
 
+#include "app/gdi_canvas_win.h"
 #include "app/main_window_win.h"
+#include "display/results_panel.h"
+#include "display/throughput_chart.h"
 
 WNDPROC previousPanelProc = nullptr;
 
-// The bands, counters, chart and log lines are painted by the results panel's own file. This
-// procedure is the hook it replaces: a white panel with its outline, painted in one go and
-// never erased first, so nothing flickers in between.
+namespace {
+
+// The whole panel is painted into one off-screen bitmap and copied to the screen at once,
+// and the background is never erased first, so no intermediate state is ever visible.
+void PaintPanel(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    const int width = client.right;
+    const int height = client.bottom;
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = memory ? CreateCompatibleBitmap(dc, width, height) : nullptr;
+    // Without the memory context or bitmap this paint is skipped; the next one tries again.
+    if (bitmap) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        {
+            // The chart's font lives as long as the chart, which is never destroyed.
+            static const HFONT chartFont =
+                theThroughputChart ? CreateChartFont(*theThroughputChart) : nullptr;
+            GdiCanvas canvas(memory, GdiFonts{chartFont, logFont, headerFont}, gradientFill);
+            PaintResultsPanel(canvas, width, height);
+        }
+        BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+    }
+    if (memory) DeleteDC(memory);
+    EndPaint(window, &paint);
+}
+
+}  // namespace
+
 LRESULT CALLBACK PanelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(window, &paint);
-            RECT client;
-            GetClientRect(window, &client);
-            FillRect(dc, &client, whiteBrush ? whiteBrush : GetSysColorBrush(COLOR_WINDOW));
-            FrameRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-            EndPaint(window, &paint);
+        case WM_PAINT:
+            PaintPanel(window);
             // The region is validated now; the control's own paint draws nothing more.
             return CallWindowProcW(previousPanelProc, window, message, wParam, lParam);
-        }
         case WM_ERASEBKGND:
             return 1;
         default:

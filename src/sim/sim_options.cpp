@@ -95,7 +95,8 @@ bool CheckDriverText(const std::wstring& text, std::wstring* problem) {
             *problem = L"control characters are not allowed";
             return false;
         }
-        units += static_cast<uint32_t>(c) > 0xFFFF ? 2 : 1;
+        // Only a 32-bit wchar_t holds such a character whole; a 16-bit one already holds units.
+        units += (static_cast<uint32_t>(c) >> 16) != 0 ? 2 : 1;
     }
     if (units > kSimMaxDriverTextUnits) {
         *problem = L"at most 31 characters (it must fit 64 bytes of UTF-16 with its NUL)";

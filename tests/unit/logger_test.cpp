@@ -24,10 +24,7 @@ std::wstring Newest(Logger& log) {
 
 class LoggerTest : public ::testing::Test {
   protected:
-    void TearDown() override {
-        shuttingDown = false;
-        SetLogClock(nullptr);
-    }
+    void TearDown() override { shuttingDown = false; }
     Logger log;
 };
 
@@ -60,25 +57,6 @@ TEST_F(LoggerTest, IndexBeyondTheRecordsGivesNull) {
     EXPECT_EQ(log.GetRecord(2, &category, nullptr), nullptr);
     EXPECT_EQ(log.GetRecord(-3, &category, nullptr), nullptr);
     EXPECT_EQ(category, 0u);
-}
-
-TEST_F(LoggerTest, StoresCategoryAndTimeStamp) {
-    SetLogClock([] { return int64_t{1772460309}; });
-    log.Add(L"abc", kLogPass);
-    LogCategory category = 0;
-    int64_t time = 0;
-    EXPECT_EQ(Text(log.GetRecord(0, &category, &time)), L"abc");
-    EXPECT_EQ(category, kLogPass);
-    EXPECT_EQ(time, 1772460309);
-
-    SetLogClock(nullptr);
-    const int64_t before = static_cast<int64_t>(std::time(nullptr));
-    log.Add(L"now", kLogInformation);
-    const int64_t after = static_cast<int64_t>(std::time(nullptr));
-    LogRecord record;
-    ASSERT_TRUE(log.CopyRecord(-1, &record));
-    EXPECT_GE(record.time, before);
-    EXPECT_LE(record.time, after);
 }
 
 TEST_F(LoggerTest, EmptyTextIsCountedButNotReturned) {
@@ -152,21 +130,6 @@ TEST_F(LoggerTest, ClearEmptiesButSerialRunsOn) {
     ASSERT_TRUE(log.CopyRecordBySerial(2, &record));
     EXPECT_EQ(std::wstring(record.text), L"c");
     EXPECT_FALSE(log.CopyRecordBySerial(3, &record));
-}
-
-TEST_F(LoggerTest, SerialReachesBackTenThousandRecords) {
-    for (int i = 0; i < 12345; ++i) log.Add(std::to_wstring(i).c_str(), kLogInformation);
-    LogRecord record;
-    EXPECT_FALSE(log.CopyRecordBySerial(2344, &record));
-    ASSERT_TRUE(log.CopyRecordBySerial(2345, &record));
-    EXPECT_EQ(std::wstring(record.text), L"2345");
-    ASSERT_TRUE(log.CopyRecordBySerial(12344, &record));
-    EXPECT_EQ(std::wstring(record.text), L"12344");
-
-    // A held record with an empty text is still there for a follower: copied, text empty.
-    log.Add(L"", kLogError);
-    ASSERT_TRUE(log.CopyRecordBySerial(12345, &record));
-    EXPECT_EQ(record.text[0], L'\0');
 }
 
 class TheLogTest : public ::testing::Test {
