@@ -41,6 +41,9 @@ constexpr int kExitNoCard = 3;
 constexpr auto kControlTick = std::chrono::milliseconds(10);
 // After the run's thread has returned the window to idle it only counts itself out.
 constexpr auto kThreadExitBound = std::chrono::seconds(30);
+// One request to stop can arrive twice: `timeout` signals the program and then its whole
+// process group. Only an interrupt this long after the first counts as a second.
+constexpr auto kSecondInterruptGap = std::chrono::milliseconds(500);
 
 std::atomic<int> interrupts{0};
 
@@ -173,16 +176,20 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     TestCounters.runMinutes = static_cast<float>(options.minutes);
 
     int stopsAsked = 0;
+    std::chrono::steady_clock::time_point firstStop;
     while (!port.RunFinished()) {
         const int asked = interrupts;
         if (asked > stopsAsked) {
-            stopsAsked = asked;
-            if (asked >= 2) {
+            const auto now = std::chrono::steady_clock::now();
+            if (stopsAsked == 0) {
+                StopTest(false);
+                firstStop = now;
+            } else if (now - firstStop >= kSecondInterruptGap) {
                 Error(L"interrupted twice: leaving without the summary");
                 port.Flush();
                 std::_Exit(kExitFailed);
             }
-            StopTest(false);
+            stopsAsked = asked;
         }
         if (!TestControl.stopRequested && TestCounters.startTime > 0) CheckRunLength();
         std::this_thread::sleep_for(kControlTick);
