@@ -17,7 +17,7 @@ packages=(
     # a display for the GUI, and screenshots of it
     xvfb xauth x11-utils x11-apps imagemagick
     # tools the scripts use
-    procps util-linux
+    procps util-linux python3
 )
 
 # One dpkg query for all; a package dpkg has never heard of is simply not listed.

@@ -219,7 +219,6 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
 int RunTests(const CliOptions& options, ConsolePort& port) {
     port.Follow(true);
     LogAdd(L"Korvenix Brixlanetool V1.0 1001", kLogInformation);
-    std::signal(SIGINT, OnInterrupt);
 
     std::vector<int> slots;
     for (int i = 0; i < kMaxCards && !CardList[i].empty(); ++i) {
@@ -318,6 +317,9 @@ int Run(const CliOptions& options, ConsolePort& port) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // From the very start: a Ctrl-C that comes while the card is still being opened must
+    // stop the run with its summary, not end the program without one.
+    std::signal(SIGINT, OnInterrupt);
     const std::vector<std::wstring> args = PrepareConsole(argc, argv);
     CliOptions options;
     std::wstring error;

@@ -267,7 +267,13 @@ CASES
 
 if [ "${BRIXLANE_CLI_NATIVE:-1}" = 1 ]; then
     # Ctrl-C during an endless run stops it and the summary still prints.
-    timeout --preserve-status -s INT 2 "${cli[@]}" --simulate loopback >"$work/out" 2>"$work/err" </dev/null
+    "${cli[@]}" --simulate loopback >"$work/out" 2>"$work/err" </dev/null &
+    pid=$!
+    for _ in $(seq 600); do grep -q "START OF PCIE TEST" "$work/out" && break; sleep 0.1; done
+    kill -INT "$pid"
+    for _ in $(seq 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid"
     status=$?
     tr -d '\r' <"$work/out" >"$work/out.txt"
     if [ "$status" -eq 0 ] && grep -q "Test passed: PCIe-0" "$work/out.txt"; then
