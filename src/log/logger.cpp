@@ -198,10 +198,10 @@ struct BoundedText {
 };
 
 // Formats a string conversion: optional '-', width and precision, then s (any l or h).
-// Returns the position after the conversion, or null when `spec` (after the '%') is none.
-const wchar_t* PutStringConversion(const wchar_t* spec, const wchar_t* argument,
+// Returns the position after the conversion, or null when `format` (after the '%') is none.
+const wchar_t* PutStringConversion(const wchar_t* format, const wchar_t* argument,
                                    BoundedText& text) {
-    const wchar_t* p = spec;
+    const wchar_t* p = format;
     bool leftAlign = false;
     while (*p == L'-' || *p == L'+' || *p == L' ' || *p == L'#' || *p == L'0') {
         leftAlign = leftAlign || *p == L'-';
