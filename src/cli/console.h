@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "log/utf8.h"
+
 // Sets the console up for UTF-8 output (Windows) and returns the arguments after the program
 // name, decoded as UTF-8 on POSIX and taken wide from the system on Windows.
 std::vector<std::wstring> PrepareConsole(int argc, char** argv);
 
-// UTF-8 of wide text (UTF-16 on Windows, UTF-32 elsewhere); unpaired surrogates become '?'.
-std::string ToUtf8(const std::wstring& text);
 // Wide text of UTF-8 bytes; invalid sequences become U+FFFD.
 std::wstring FromUtf8(const std::string& bytes);
 

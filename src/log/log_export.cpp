@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "log/ctime_text.h"
+#include "log/utf8.h"
 
 namespace {
 
@@ -13,25 +14,6 @@ constexpr char kTitleLines[] =
 
 bool IsHighSurrogate(uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;  // no character of its own
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // Appends a wide text one character at a time. A surrogate pair is one character: the same
 // text must give the same line where wchar_t is UTF-16 (Windows) and where it is UTF-32.
