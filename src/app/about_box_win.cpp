@@ -5,13 +5,11 @@
 #include "app/layout_win.h"
 #include "app/main_window_win.h"
 #include "app/resources/resource.h"
+#include "engine/product.h"
 
 namespace {
 
 // The same three words the identification line of the event log names the program with.
-constexpr const wchar_t* kProgramName = L"Brixlanetool";
-constexpr const wchar_t* kProgramVersion = L"V1.0";
-constexpr const wchar_t* kBuildNumber = L"1001";
 constexpr const wchar_t* kVersionLineFormat = L"%ls %ls (%ls) WIN64";
 
 // Short enough for the 140 dialog units of its line in Tahoma 10.

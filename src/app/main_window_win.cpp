@@ -18,6 +18,7 @@
 #include "display/log_view.h"
 #include "display/throughput_chart.h"
 #include "engine/main_window_port.h"
+#include "engine/product.h"
 #include "engine/run_control.h"
 #include "engine/run_state.h"
 #include "engine/test_settings.h"
@@ -36,10 +37,6 @@ int32_t wheelDelta = 0;
 
 namespace {
 
-constexpr const wchar_t* kMakerName = L"Korvenix";
-constexpr const wchar_t* kProgramName = L"Brixlanetool";
-constexpr const wchar_t* kProgramVersion = L"V1.0";
-constexpr const wchar_t* kBuildNumber = L"1001";
 constexpr const wchar_t* kIdentificationFormat = L"%ls %ls %ls %ls";
 
 constexpr const wchar_t* kNegativeDurationMessage = L"The duration must be 0 or greater.\n";

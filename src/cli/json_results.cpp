@@ -220,7 +220,7 @@ std::string Iso8601Time(int64_t time) {
 Json CardResultJson(const CliOptions& options, const CardOutcome& outcome, const RunRecorder& run) {
     const bool loopback = options.command == CliCommand::Loopback;
     Json j;
-    j["program"] = {{"name", kProgramName}, {"version", kProgramVersion}, {"build", kProgramBuild}};
+    j["program"] = {{"name", kResultsProgramName}, {"version", kResultsProgramVersion}, {"build", kResultsProgramBuild}};
     j["card"] = CardJson(outcome.card);
     j["test"] = loopback ? "loopback" : "benchmark";
     j["settings"] = SettingsJson(options);

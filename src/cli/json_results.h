@@ -15,9 +15,9 @@
 // Keys stay in the order the README documents them.
 using Json = nlohmann::ordered_json;
 
-inline constexpr const char* kProgramName = "brixlanetool-cli";
-inline constexpr const char* kProgramVersion = "V1.0";
-inline constexpr int kProgramBuild = 1001;
+inline constexpr const char* kResultsProgramName = "brixlanetool-cli";
+inline constexpr const char* kResultsProgramVersion = "V1.0";
+inline constexpr int kResultsProgramBuild = 1001;
 
 // What the runner knows of one card's turn besides what the recorder kept.
 struct CardOutcome {

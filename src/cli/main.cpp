@@ -20,6 +20,7 @@
 #include "cli/console_port.h"
 #include "cli/json_results.h"
 #include "cli/run_recorder.h"
+#include "engine/product.h"
 #include "engine/run_control.h"
 #include "engine/run_observer.h"
 #include "engine/run_state.h"
@@ -218,7 +219,7 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
 
 int RunTests(const CliOptions& options, ConsolePort& port) {
     port.Follow(true);
-    LogAdd(L"Korvenix Brixlanetool V1.0 1001", kLogInformation);
+    LogAdd(kIdentificationLine, kLogInformation);
 
     std::vector<int> slots;
     for (int i = 0; i < kMaxCards && !CardList[i].empty(); ++i) {
