@@ -78,7 +78,7 @@ private:
     // Reserves the transfer's time on the link clock; returns its deadline in steady-clock
     // nanoseconds, or 0 when the link is unlimited.
     int64_t ReserveLink(Card& card, Direction direction, int channel, uint32_t bytes);
-    void WaitForLink(int64_t deadline);
+    void WaitForLink(int64_t deadline, bool eachTransferTimed);
 
     const SimOptions options_;
     const double rateMBps_;
