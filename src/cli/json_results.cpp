@@ -8,6 +8,7 @@
 #include "cli/card_verdict.h"
 #include "cli/console.h"
 #include "engine/error_status.h"
+#include "log/ctime_text.h"
 
 namespace {
 
@@ -15,16 +16,6 @@ constexpr const char* kPatternNames[] = {"incrementing", "random", "constant"};
 constexpr const char* kDirectionNames[] = {"read-write", "read", "write"};
 
 std::string Text(const std::wstring& text) { return ToUtf8(text); }
-
-bool ToLocalTime(int64_t time, std::tm* local) {
-#ifdef _WIN32
-    const __time64_t t = time;
-    return _localtime64_s(local, &t) == 0;
-#else
-    const std::time_t t = static_cast<std::time_t>(time);
-    return localtime_r(&t, local) != nullptr;
-#endif
-}
 
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
 int64_t DaysFromCivil(int64_t year, int month, int day) {

@@ -9,6 +9,8 @@ constexpr const char* kDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "
 constexpr const char* kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
+}  // namespace
+
 bool ToLocalTime(int64_t time, std::tm* local) {
 #ifdef _WIN32
     // The 64-bit form: MinGW's time_t may follow the runtime it targets.
@@ -19,8 +21,6 @@ bool ToLocalTime(int64_t time, std::tm* local) {
     return localtime_r(&t, local) != nullptr;
 #endif
 }
-
-}  // namespace
 
 std::string CtimeText(int64_t time) {
     std::tm local{};

@@ -3,8 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 // `time` is seconds since 1970-01-01 00:00:00 UTC. A time the C library cannot convert to local
 // time gives "??? ??? ?? ??:??:?? ????".
 std::string CtimeText(int64_t time);
+
+// Local time of a calendar time, through the C runtime's thread-safe 64-bit conversion;
+// false when it cannot be converted.
+bool ToLocalTime(int64_t time, std::tm* local);
