@@ -339,8 +339,14 @@ SIZE WindowSize(HWND window) {
 }
 
 std::wstring MessageBoxText(HWND box) {
+    // The box's window is found by its caption as soon as it exists, which can be before its
+    // text control does: wait for the text.
     std::wstring text;
-    EnumChildWindows(box, FindTextStatic, reinterpret_cast<LPARAM>(&text));
+    WaitUntil([&] {
+        text.clear();
+        EnumChildWindows(box, FindTextStatic, reinterpret_cast<LPARAM>(&text));
+        return !text.empty();
+    });
     return text;
 }
 
