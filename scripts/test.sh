@@ -64,7 +64,8 @@ stage_sanitized() {
     # -O1 with line tables only: reports keep file and line, and on two cores the build is
     # a good deal shorter than at -O2 with full debug information. Asserts stay on.
     configure_and_build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIXLANE_WERROR=ON \
-        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DBRIXLANE_SANITIZE="$sanitizers" || return 1
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DBRIXLANE_SANITIZE="$sanitizers" \
+        -DBRIXLANE_BENCH=OFF || return 1
     choose_sanitizer_wrapper "$dir/tests/unit_tests" --gtest_list_tests >/dev/null || return 1
     ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -255,7 +255,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             OnCommand(window, LOWORD(wParam), HIWORD(wParam));
             return 0;
         case WM_TIMER:
-            if (wParam == kRefreshTimerId) OnRefreshTimer(window);
+            if (wParam == kRefreshTimerId) {
+                OnRefreshTimer(window);
+                if (windowPort) windowPort->EndFrame();
+            }
             break;
         case WM_VSCROLL:
             if (lParam != 0 && reinterpret_cast<HWND>(lParam) == logScrollBar) {

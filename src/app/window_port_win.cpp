@@ -11,10 +11,26 @@ Win32WindowPort::Win32WindowPort(DWORD mainThread) : mainThread_(mainThread) {}
 
 void Win32WindowPort::FollowLogInto(std::FILE* file) { liveLog_ = file; }
 
-void Win32WindowPort::PostCoalesced(std::atomic<bool>& pending, UINT message) {
-    if (pending.exchange(true)) return;
+void Win32WindowPort::Request(Coalesced& change) {
+    // Counted before the flag is tested: a frame that ends in between sees the count.
+    ++change.requests;
+    if (change.pending.exchange(true)) return;
     // A window already gone (closing) takes no more messages; nothing is left to repaint.
-    if (!mainWindow || !PostMessageW(mainWindow, message, 0, 0)) pending = false;
+    if (!mainWindow || !PostMessageW(mainWindow, change.message, 0, 0)) change.pending = false;
+}
+
+void Win32WindowPort::Handling(Coalesced& change) {
+    change.handled = change.requests.load();
+    if (!paced_) change.pending = false;
+}
+
+void Win32WindowPort::EndFrame() {
+    paced_ = true;
+    for (Coalesced* change : {&logChanged_, &repaint_}) {
+        if (!change->pending.exchange(false)) continue;
+        // A request that came during the frame found the flag set and posted nothing.
+        if (change->requests.load() != change->handled) Request(*change);
+    }
 }
 
 void Win32WindowPort::AppendNewRecords() {
@@ -41,7 +57,7 @@ void Win32WindowPort::LogChanged() {
     if (OnMainThread()) {
         OnLogRecordAdded();
     } else {
-        PostCoalesced(logChangedPending_, kLogChangedMessage);
+        Request(logChanged_);
     }
 }
 
@@ -49,7 +65,7 @@ void Win32WindowPort::Repaint() {
     if (OnMainThread()) {
         RepaintPanel();
     } else {
-        PostCoalesced(repaintPending_, kRepaintMessage);
+        Request(repaint_);
     }
 }
 
@@ -80,12 +96,11 @@ void Win32WindowPort::SetControlText(int controlId, const std::wstring& text) {
 bool Win32WindowPort::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case kLogChangedMessage:
-            // Cleared before the work, so a record added while we repaint asks again.
-            logChangedPending_ = false;
+            Handling(logChanged_);
             OnLogRecordAdded();
             return true;
         case kRepaintMessage:
-            repaintPending_ = false;
+            Handling(repaint_);
             RepaintPanel();
             return true;
         case kEnableControlMessage:

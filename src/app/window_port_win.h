@@ -3,12 +3,17 @@
 // never sent, so a test thread never waits for the window (and the closing window, which
 // waits for the test threads, can never deadlock with one). Repaint requests are coalesced:
 // at most one of each kind is in the queue, and its handler reads the state when it runs,
-// so the screen always ends showing the final state however fast records arrive.
+// so the screen always ends showing the final state however fast records arrive. They are
+// also paced, one of each kind per tick of the refresh timer: posted messages come before
+// input and timers, so a test logging a record every pass would otherwise keep the queue
+// full, the refresh timer would stop ticking (and with it the run-length check), and the
+// main thread would spend all its time painting.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -33,6 +38,9 @@ class Win32WindowPort final : public MainWindowPort {
 
     // The main window procedure hands its private messages here; true when it was one.
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Called on every tick of the refresh timer: ends the current frame, and asks again
+    // for whatever changed during it.
+    void EndFrame();
 
     void LogChanged() override;
     void Repaint() override;
@@ -48,15 +56,29 @@ class Win32WindowPort final : public MainWindowPort {
     void PumpMessages() override;
 
   private:
+    // One kind of coalesced request. `pending` is set while a message is queued or its
+    // frame has not ended; `requests` counts every request, so the end of a frame can tell
+    // whether any came after the handler read the state.
+    struct Coalesced {
+        const UINT message;
+        std::atomic<bool> pending{false};
+        std::atomic<uint32_t> requests{0};
+        uint32_t handled = 0;  // main thread only
+    };
+
     bool OnMainThread() const { return GetCurrentThreadId() == mainThread_; }
-    // Posts `message` unless one is already queued; the handler clears `pending` first.
-    void PostCoalesced(std::atomic<bool>& pending, UINT message);
+    // Posts the request's message unless one is queued or its frame is still on.
+    void Request(Coalesced& change);
+    // Before the handler reads the state: until the refresh timer has ticked once there
+    // are no frames, and the request is over at once.
+    void Handling(Coalesced& change);
     void AppendNewRecords();
     static void RepaintPanel();
 
     const DWORD mainThread_;
-    std::atomic<bool> logChangedPending_{false};
-    std::atomic<bool> repaintPending_{false};
+    Coalesced logChanged_{kLogChangedMessage};
+    Coalesced repaint_{kRepaintMessage};
+    bool paced_ = false;  // main thread only: the refresh timer ends frames
     std::FILE* liveLog_ = nullptr;
     LogFollower follower_;
 };

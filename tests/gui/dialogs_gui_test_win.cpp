@@ -17,10 +17,10 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "app/resources/resource.h"
-#include "gui_harness_win.h"
+#include "program_test_win.h"
 
 namespace {
 
@@ -163,17 +163,10 @@ bool EndsWith(const std::wstring& text, const std::wstring& tail) {
 }
 
 // A fresh program on one simulated card, idle after start-up.
-class DialogsTest : public ::testing::Test {
+class DialogsTest : public gui::ProgramTest {
   protected:
-    void SetUp() override {
-        app_ = std::make_unique<AppUnderTest>(L"--simulate");
-        ASSERT_TRUE(app_->Started());
-        window_ = app_->WaitForMainWindow();
-        ASSERT_NE(window_, nullptr) << "no main window";
-        ASSERT_GE(app_->WaitForRecord(L"Max Read Request Size: ", gui::kStartTimeoutMs), 0);
-    }
+    void SetUp() override { Launch(); }
 
-    HWND Control(int id) const { return app_->Control(id); }
     HWND Item(int id) const { return GetDlgItem(dialog_, id); }
 
     void OpenConfiguration() {
@@ -242,21 +235,6 @@ class DialogsTest : public ::testing::Test {
         return false;
     }
 
-    void StartRun() {
-        app_->Click(IDC_START_STOP);
-        ASSERT_TRUE(gui::WaitUntil([&] {
-            return gui::WindowText(Control(IDC_START_STOP)) == L"Stop";
-        })) << "the run did not start";
-    }
-    void StopRun() {
-        app_->Click(IDC_START_STOP);
-        ASSERT_TRUE(gui::WaitUntil(
-            [&] { return gui::WindowText(Control(IDC_START_STOP)) == L"Start"; }, 60000))
-            << "the run did not end";
-    }
-
-    std::unique_ptr<AppUnderTest> app_;
-    HWND window_ = nullptr;
     HWND dialog_ = nullptr;
 };
 
@@ -341,6 +319,16 @@ TEST_F(DialogsTest, LoadTrackbarAndEditKeepInStep) {
     EXPECT_EQ(gui::WindowText(Item(IDC_LOAD_EDIT)), L"55");
     EXPECT_EQ(Trackbar(), 55);
 
+    // Text that is no number, or a negative one, reads as 0 and becomes 1; a long number
+    // is read whole when the edit is left, though only its first four digits move the bar.
+    for (const auto& [typed, left] : {std::pair{L"abc", L"1"}, {L"-5", L"1"},
+                                       {L"99999999999", L"100"}}) {
+        FocusItem(IDC_LOAD_EDIT);
+        Type(IDC_LOAD_EDIT, typed);
+        FocusItem(IDC_DETAILED_LOGGING);
+        EXPECT_TRUE(WaitForText(IDC_LOAD_EDIT, left)) << gui::WindowText(Item(IDC_LOAD_EDIT)).c_str();
+    }
+
     // The thumb dropped at 37 writes 37.
     gui::Send(Item(IDC_LOAD_TRACKBAR), TBM_SETPOS, TRUE, 37);
     HScroll(TB_THUMBPOSITION, 37);
@@ -361,7 +349,8 @@ TEST_F(DialogsTest, LoadTrackbarAndEditKeepInStep) {
 
 TEST_F(DialogsTest, ConstantOutsideZeroTo255IsWarnedAboutOnceAndReset) {
     OpenConfiguration();
-    for (const wchar_t* text : {L"256", L"-1", L"99999999999"}) {
+    const std::wstring tooLarge(63, L'9');
+    for (const wchar_t* text : {L"256", L"-1", L"99999999999", tooLarge.c_str()}) {
         FocusItem(IDC_CONSTANT_EDIT);
         Type(IDC_CONSTANT_EDIT, text);
         MoveFocusTo(IDC_STOP_ON_ERROR);
@@ -392,8 +381,8 @@ TEST_F(DialogsTest, ConstantOutsideZeroTo255IsWarnedAboutOnceAndReset) {
     ASSERT_TRUE(app_->Barrier());
     EXPECT_TRUE(app_->FindDialogs(kErrorCaption).empty());
 
-    // The edges of the range are accepted.
-    for (const wchar_t* text : {L"255", L"0"}) {
+    // The edges of the range are accepted, and so is text that is no number (it reads as 0).
+    for (const wchar_t* text : {L"255", L"0", L"abc"}) {
         FocusItem(IDC_CONSTANT_EDIT);
         Type(IDC_CONSTANT_EDIT, text);
         FocusItem(IDC_STOP_ON_ERROR);

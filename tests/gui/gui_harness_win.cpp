@@ -382,7 +382,43 @@ std::vector<BYTE> CaptureScreen(const RECT& rect, BITMAPINFOHEADER* header) {
     return pixels;
 }
 
+// Has everything repainted, then captures `rect` until two captures agree (a running log may
+// never stop changing; then the last capture is as good as any).
+std::vector<BYTE> SettledCapture(HWND window, const RECT& rect, BITMAPINFOHEADER* header) {
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    std::vector<BYTE> pixels = CaptureScreen(rect, header);
+    WaitUntil(
+        [&] {
+            std::vector<BYTE> again = CaptureScreen(rect, header);
+            const bool settled = again == pixels;
+            pixels.swap(again);
+            return settled;
+        },
+        3000);
+    return pixels;
+}
+
 }  // namespace
+
+COLORREF Picture::At(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return RGB(255, 255, 255);
+    const size_t stride = (static_cast<size_t>(width_) * 3 + 3) & ~size_t{3};
+    const BYTE* pixel = &rows_[stride * static_cast<size_t>(height_ - 1 - y) + 3 * x];
+    return RGB(pixel[2], pixel[1], pixel[0]);
+}
+
+Picture CaptureClient(HWND window) {
+    RECT rect = {};
+    GetClientRect(window, &rect);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    if (rect.right <= rect.left || rect.bottom <= rect.top) return {};
+    BITMAPINFOHEADER header;
+    std::vector<BYTE> pixels = SettledCapture(window, rect, &header);
+    return Picture(rect.right - rect.left, rect.bottom - rect.top, std::move(pixels));
+}
+
+int ScrollPosition(HWND scrollBar) { return static_cast<int>(SendWithTimeout(scrollBar, SBM_GETPOS, 0, 0)); }
 
 void SaveScreenshot(HWND window, const std::wstring& name) {
     if (TheConfig().screenshotDir.empty()) return;
@@ -390,22 +426,8 @@ void SaveScreenshot(HWND window, const std::wstring& name) {
     RECT rect = {};
     GetWindowRect(window, &rect);
     if (rect.right <= rect.left || rect.bottom <= rect.top) return;
-
-    // Catch the window between paints, not halfway through one: have everything repainted,
-    // then take the picture once two captures in a row agree (a running log may never stop
-    // changing; then the last capture is as good as any).
-    RedrawWindow(window, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     BITMAPINFOHEADER header;
-    std::vector<BYTE> pixels = CaptureScreen(rect, &header);
-    WaitUntil(
-        [&] {
-            std::vector<BYTE> again = CaptureScreen(rect, &header);
-            const bool settled = again == pixels;
-            pixels.swap(again);
-            return settled;
-        },
-        3000);
+    std::vector<BYTE> pixels = SettledCapture(window, rect, &header);
 
     BITMAPFILEHEADER fileHeader = {};
     fileHeader.bfType = 0x4D42;  // "BM"

@@ -105,6 +105,28 @@ SIZE WindowSize(HWND window);
 std::wstring MessageBoxText(HWND box);
 void DismissMessageBox(HWND box);
 
+// What the screen shows of a window's client area, taken once two captures in a row agree
+// (a window being repainted is not caught halfway).
+class Picture {
+  public:
+    Picture() = default;
+    Picture(int width, int height, std::vector<BYTE> rows)
+        : width_(width), height_(height), rows_(std::move(rows)) {}
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // The colour at (x, y) from the top-left corner, as RGB() makes it; white outside.
+    COLORREF At(int x, int y) const;
+
+  private:
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<BYTE> rows_;  // 24-bit, bottom-up, rows padded to 4 bytes
+};
+Picture CaptureClient(HWND window);
+
+// The position of a scroll bar control of another process.
+int ScrollPosition(HWND scrollBar);
+
 // Saves what the screen shows of `window` as a 24-bit BMP in the screenshot folder.
 void SaveScreenshot(HWND window, const std::wstring& name);
 

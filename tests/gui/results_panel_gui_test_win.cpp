@@ -1,0 +1,283 @@
+// The results panel as the screen shows it: the chart strip keeps to the right edge, a taller
+// window shows more log lines, the wheel scrolls the log a line a notch, log lines and bars
+// have their colours; and what runs look like, saved as screenshots for the README.
+#include <cstdio>
+#include <cwchar>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "display/log_view.h"
+#include "display/window_layout.h"
+#include "program_test_win.h"
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kPassGreen = RGB(128, 255, 128);
+constexpr COLORREF kErrorRed = RGB(255, 64, 64);
+constexpr COLORREF kLoopbackCyan = RGB(150, 255, 255);
+constexpr COLORREF kBarColours[] = {RGB(100, 200, 100), RGB(200, 200, 30), RGB(255, 100, 100)};
+// The middle of the read and of the write bar, counted right from the scale's axis.
+constexpr int kReadBarFromAxis = 9;
+constexpr int kWriteBarFromAxis = 18;
+// The axis ends at the bottom in a major tick this long.
+constexpr int kMajorTickPixels = 9;
+
+// The gauge's vertical axis: a column of the panel that is black for a long run (no text is
+// that tall) and ends in a major tick to its left, which tells it from the frame lines of the
+// panel and of the bars (where lines meet, the black goes on).
+struct Axis {
+    int x = -1;
+    int top = -1;
+    int bottom = -1;
+};
+
+Axis FindAxis(const gui::Picture& panel) {
+    constexpr int kMinimumRun = 60;
+    const int tick = kMajorTickPixels - 1;
+    for (int x = tick; x < panel.Width(); ++x) {
+        int run = 0;
+        for (int y = 0; y <= panel.Height(); ++y) {
+            if (y < panel.Height() && panel.At(x, y) == kBlack) {
+                ++run;
+                continue;
+            }
+            const int top = y - run;
+            const int bottom = y - 1;
+            if (run >= kMinimumRun && panel.At(x - tick, bottom) == kBlack &&
+                panel.At(x - tick - 2, bottom) != kBlack) {
+                return {x, top, bottom};
+            }
+            run = 0;
+        }
+    }
+    return {};
+}
+
+// The background colour of every log line the panel shows, top to bottom.
+std::vector<COLORREF> LogLineColours(const gui::Picture& panel) {
+    std::vector<COLORREF> colours;
+    for (int y = kLogAreaTopPixels + kLogLineHeightPixels / 2; y < panel.Height();
+         y += kLogLineHeightPixels) {
+        const COLORREF colour = panel.At(2, y);
+        if (colour == kWhite) break;
+        colours.push_back(colour);
+    }
+    return colours;
+}
+
+bool IsBarColour(COLORREF colour) {
+    for (COLORREF bar : kBarColours) {
+        if (colour == bar) return true;
+    }
+    return false;
+}
+
+class ResultsPanelTest : public gui::ProgramTest {
+  protected:
+    // Card 1 corrupts every transfer; card 0 is sound.
+    void SetUp() override { Launch(L"--simulate=cards=2,only=1,corrupt=3"); }
+
+    HWND Panel() const { return Control(IDC_RESULTS_PANEL); }
+    HWND ScrollBar() const { return Control(IDC_LOG_SCROLLBAR); }
+    gui::Picture CapturePanel() const { return gui::CaptureClient(Panel()); }
+
+    void Resize(int dw, int dh) {
+        const SIZE size = gui::WindowSize(window_);
+        const SIZE client = gui::ClientSize(window_);
+        SetWindowPos(window_, nullptr, 0, 0, size.cx + dw, size.cy + dh,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ASSERT_TRUE(gui::WaitUntil([&] {
+            const SIZE now = gui::ClientSize(window_);
+            return now.cx == client.cx + dw && now.cy == client.cy + dh;
+        }));
+        ASSERT_TRUE(app_->Barrier());
+    }
+
+    // More records than the panel shows, even 28 pixels taller: each change of card logs
+    // that card's seven lines.
+    void FillLog() {
+        const size_t shown = LogLineColours(CapturePanel()).size();
+        for (int card = 1; app_->Log().size() < shown + 3 * 7; card = 1 - card) {
+            const size_t before = app_->Log().size();
+            SelectCard(card);
+            ASSERT_TRUE(gui::WaitUntil([&] { return app_->Log().size() == before + 7; }));
+        }
+        ASSERT_TRUE(app_->Barrier());
+    }
+
+    void Wheel(int delta) const {
+        PostMessageW(window_, WM_MOUSEWHEEL, MAKEWPARAM(0, delta), 0);
+    }
+
+    // Whether the chart shows both bars, each in one of its three colours.
+    static bool ShowsBothBars(const gui::Picture& panel) {
+        const Axis axis = FindAxis(panel);
+        const int y = axis.bottom - 2;
+        return axis.x >= 0 && IsBarColour(panel.At(axis.x + kReadBarFromAxis, y)) &&
+               IsBarColour(panel.At(axis.x + kWriteBarFromAxis, y));
+    }
+
+    void TurnOnDetailedLogging() {
+        app_->Click(IDC_CONFIGURE);
+        HWND dialog = app_->WaitForDialog(L"Brixlane configuration");
+        ASSERT_NE(dialog, nullptr);
+        PostMessageW(GetDlgItem(dialog, IDC_DETAILED_LOGGING), BM_CLICK, 0, 0);
+        ASSERT_TRUE(
+            gui::WaitUntil([&] { return gui::Checked(GetDlgItem(dialog, IDC_DETAILED_LOGGING)); }));
+        PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        ASSERT_TRUE(gui::WaitUntil(
+            [&] { return app_->FindDialog(L"Brixlane configuration") == nullptr; }));
+    }
+};
+
+TEST_F(ResultsPanelTest, ChartStripFollowsTheRightEdgeAndTheBottom) {
+    const int width = gui::ClientSize(Panel()).cx;
+    const Axis before = FindAxis(CapturePanel());
+    ASSERT_GE(before.x, width - kPanelChartStripPixels) << "no gauge in the chart strip";
+
+    Resize(100, 0);
+    const Axis wider = FindAxis(CapturePanel());
+    EXPECT_EQ(wider.x, before.x + 100);
+    EXPECT_EQ(wider.top, before.top);
+    EXPECT_EQ(wider.bottom, before.bottom);
+
+    Resize(0, 28);
+    const Axis taller = FindAxis(CapturePanel());
+    EXPECT_EQ(taller.x, wider.x);
+    EXPECT_EQ(taller.top, wider.top);
+    EXPECT_EQ(taller.bottom, wider.bottom + 28);
+}
+
+TEST_F(ResultsPanelTest, TallerWindowShowsTwoMoreLogLinesAndKeepsTheNewestInView) {
+    FillLog();
+    const size_t shown = LogLineColours(CapturePanel()).size();
+    const int position = gui::ScrollPosition(ScrollBar());
+    EXPECT_EQ(position, static_cast<int>(app_->Log().size() - shown)) << "not at the newest";
+
+    Resize(0, 28);
+    EXPECT_EQ(LogLineColours(CapturePanel()).size(), shown + 2);
+    EXPECT_EQ(gui::ScrollPosition(ScrollBar()), position - 2);
+}
+
+TEST_F(ResultsPanelTest, WheelScrollsTheLogALineANotchWithinItsEnds) {
+    FillLog();
+    const int last = gui::ScrollPosition(ScrollBar());
+    ASSERT_GT(last, 2);
+    auto positionAfter = [&](int delta) {
+        Wheel(delta);
+        EXPECT_TRUE(app_->Barrier());
+        return gui::ScrollPosition(ScrollBar());
+    };
+    // Towards the user is up; half a notch waits for the other half.
+    EXPECT_EQ(positionAfter(120), last - 1);
+    EXPECT_EQ(positionAfter(60), last - 1);
+    EXPECT_EQ(positionAfter(60), last - 2);
+    // However far the wheel turns, one message moves one line.
+    EXPECT_EQ(positionAfter(-360), last - 1);
+    EXPECT_EQ(positionAfter(-120), last);
+    EXPECT_EQ(positionAfter(-120), last) << "scrolled past the newest record";
+    for (int i = 0; i < last; ++i) Wheel(120);
+    EXPECT_EQ(positionAfter(120), 0) << "scrolled past the oldest record";
+}
+
+TEST_F(ResultsPanelTest, PassAndErrorLinesShowGreenAndRed) {
+    StartRun();
+    WaitForCategory(L"Loopback");
+    StopRun();
+    ASSERT_GE(app_->WaitForRecord(L"Test passed: "), 0);
+    std::vector<COLORREF> colours = LogLineColours(CapturePanel());
+    ASSERT_FALSE(colours.empty());
+    EXPECT_EQ(colours.back(), kPassGreen) << std::hex << colours.back();
+    gui::SaveScreenshot(window_, L"loopback_passed");
+
+    SelectCard(1);
+    ASSERT_TRUE(app_->Barrier());
+    StartRun();
+    ASSERT_GE(app_->WaitForRecord(L"PCIe data transfer error: "), 0);
+    StopRun();
+    ASSERT_GE(app_->WaitForRecord(L"Test failed: "), 0);
+    colours = LogLineColours(CapturePanel());
+    ASSERT_FALSE(colours.empty());
+    EXPECT_EQ(colours.back(), kErrorRed) << std::hex << colours.back();
+    gui::SaveScreenshot(window_, L"loopback_failed");
+}
+
+TEST_F(ResultsPanelTest, BenchmarkShowsBothBarsDuringAndAfterTheRun) {
+    app_->Click(IDC_BENCHMARK_RADIO);
+    ASSERT_TRUE(app_->Barrier());
+    StartRun();
+    // The first rates come with the first finished phase of each direction.
+    EXPECT_TRUE(gui::WaitUntil([&] { return ShowsBothBars(CapturePanel()); }, 60000))
+        << "no bars during the benchmark";
+    gui::SaveScreenshot(window_, L"benchmark_running");
+    StopRun();
+    ASSERT_GE(app_->WaitForRecord(L"Overall benchmark result:"), 0);
+    EXPECT_TRUE(ShowsBothBars(CapturePanel())) << "the bars went with the run";
+    gui::SaveScreenshot(window_, L"benchmark_finished");
+}
+
+TEST_F(ResultsPanelTest, TenThousandRecordsScrolledToTheMiddle) {
+    TurnOnDetailedLogging();
+    StartRun();
+    // A detailed loopback logs a line a pass.
+    ASSERT_TRUE(gui::WaitUntil([&] { return app_->Log().size() > 10100; }, 120000));
+    StopRun();
+    ASSERT_TRUE(app_->Barrier());
+
+    const int last = gui::ScrollPosition(ScrollBar());
+    const int shown = static_cast<int>(LogLineColours(CapturePanel()).size());
+    EXPECT_EQ(last + shown, 10000) << "the view does not end at the newest of 10000 records";
+    const int middle = last / 2;
+    PostMessageW(window_, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, middle),
+                 reinterpret_cast<LPARAM>(ScrollBar()));
+    PostMessageW(window_, WM_VSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0),
+                 reinterpret_cast<LPARAM>(ScrollBar()));
+    ASSERT_TRUE(app_->Barrier());
+    EXPECT_EQ(gui::ScrollPosition(ScrollBar()), middle);
+    const std::vector<COLORREF> colours = LogLineColours(CapturePanel());
+    EXPECT_EQ(static_cast<int>(colours.size()), shown);
+    for (COLORREF colour : colours) EXPECT_EQ(colour, kLoopbackCyan) << std::hex << colour;
+    gui::SaveScreenshot(window_, L"log_10000_records_middle");
+}
+
+// Not a test but a figure for brixlanetool-bench (scripts/gui-bench.sh runs it): passes per
+// second of a loopback with detailed logging against one without, over the same run length,
+// from the log's own summary. Every pass then logs a line, and the window must not repaint
+// for each one.
+double PassesPerSecond(const std::vector<gui::LoggedRecord>& log) {
+    unsigned long long operations = 0;
+    int hours = 0, minutes = 0, seconds = 0;
+    const std::wstring operationsTail = L" Operations.";
+    for (const gui::LoggedRecord& record : log) {
+        const std::wstring& text = record.text;
+        if (text.size() > operationsTail.size() &&
+            text.compare(text.size() - operationsTail.size(), operationsTail.size(),
+                         operationsTail) == 0) {
+            operations = std::wcstoull(text.c_str(), nullptr, 10);
+        }
+        std::swscanf(text.c_str(), L"Duration: %dh %dm %ds", &hours, &minutes, &seconds);
+    }
+    const int total = hours * 3600 + minutes * 60 + seconds;
+    return total > 0 ? static_cast<double>(operations) / total : 0.0;
+}
+
+TEST_F(ResultsPanelTest, DISABLED_DetailedLoggingPassRate) {
+    double rates[2] = {};
+    for (int detailed = 0; detailed < 2; ++detailed) {
+        Launch(L"--simulate");
+        if (detailed) TurnOnDetailedLogging();
+        SetDuration(L"0.25");  // ends at the first refresh tick after 15 whole seconds
+        StartRun();
+        ASSERT_TRUE(WaitForCaption(L"Start", 180000));
+        ASSERT_GE(app_->WaitForRecord(L"Test passed: "), 0);
+        rates[detailed] = PassesPerSecond(app_->Log());
+    }
+    ASSERT_GT(rates[0], 0.0);
+    std::printf("gui_detailed_logging_ratio %.3f (%.0f against %.0f passes/s)\n",
+                rates[1] / rates[0], rates[1], rates[0]);
+}
+
+}  // namespace
