@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -23,9 +24,10 @@
 #include "sim/simulated_card_driver.h"
 
 class EngineWorld : public ::testing::Test {
-protected:
+  protected:
     // Installs a simulated driver described by `options` and stores its cards.
     void UseCards(const std::string& options) {
+        theCard.Close();  // its files belong to the driver being replaced
         SimOptions sim;
         std::string error;
         ASSERT_TRUE(ParseSimOptions(options, &sim, &error)) << error;
@@ -72,6 +74,7 @@ protected:
     // "started" as StartTest would, the thread joined, its final StopTest observed.
     template <typename Procedure>
     void RunToEnd(Procedure procedure, int stopAfter, bool stopBeforeStart = false) {
+        pauses = 0;
         stopAfterPauses = stopAfter;
         TestSettings.loopbackLoadPercent = 99;  // a 0 ms pause per pass: our counting hook
         TestControl.stopRequested = stopBeforeStart;
@@ -91,37 +94,27 @@ protected:
         return true;
     }
 
-    std::vector<LogRecord> Records() {
-        std::vector<LogRecord> records;
+    // The texts of every record, or of one category's.
+    std::vector<std::wstring> Texts(int category = -1) {
+        std::vector<std::wstring> texts;
         Logger* log = theLog.load();
         LogRecord r;
         for (int i = 0; i < log->Count(); ++i) {
-            if (log->CopyRecord(i, &r)) records.push_back(r);
+            if (log->CopyRecord(i, &r) &&
+                (category < 0 || r.category == static_cast<LogCategory>(category))) {
+                texts.emplace_back(r.text);
+            }
         }
-        return records;
-    }
-    std::vector<std::wstring> Texts(LogCategory category) {
-        std::vector<std::wstring> texts;
-        for (const LogRecord& r : Records()) {
-            if (r.category == category) texts.emplace_back(r.text);
-        }
-        return texts;
-    }
-    std::vector<std::wstring> AllTexts() {
-        std::vector<std::wstring> texts;
-        for (const LogRecord& r : Records()) texts.emplace_back(r.text);
         return texts;
     }
     int CountStartingWith(const std::wstring& prefix) {
         int n = 0;
-        for (const auto& t : AllTexts()) n += t.rfind(prefix, 0) == 0;
+        for (const auto& t : Texts()) n += t.rfind(prefix, 0) == 0;
         return n;
     }
     bool Has(const std::wstring& text, LogCategory category) {
-        for (const LogRecord& r : Records()) {
-            if (r.category == category && text == r.text) return true;
-        }
-        return false;
+        const auto texts = Texts(static_cast<int>(category));
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
     }
 
     RecordingPort port;

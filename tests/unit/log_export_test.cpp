@@ -62,13 +62,9 @@ constexpr char kHeader[] =
     "KORVENIX Brixlane Log file\r\n"
     "==========================\r\n";
 
-TEST_F(UtcTest, EmptyLogGivesTitleCountAndEmptyLine) {
-    Logger log;
-    EXPECT_EQ(WriteAndRead(log), std::string(kHeader) + "Number of records logged: 0\r\n\r\n");
-}
-
 TEST_F(UtcTest, KnownRecordByteForByte) {
     Logger log;
+    EXPECT_EQ(WriteAndRead(log), std::string(kHeader) + "Number of records logged: 0\r\n\r\n");
     SetLogClock([] { return kMar2At140509; });
     log.Add(L"abc", kLogLoopback);
     log.Add(L"", kLogError);  // counted, but no line
@@ -84,48 +80,35 @@ TEST_F(UtcTest, FullLogWritesTenThousandLinesFromTheSecondRecord) {
     SetLogClock([] { return int64_t{0}; });
     for (int i = 0; i < 10001; ++i) log.Add(std::to_wstring(i).c_str(), kLogPass);
     const std::string file = WriteAndRead(log);
-    const std::string first = "Thu Jan  1 00:00:00 1970: PASS       - 1\r\n";
+    const std::string head = std::string(kHeader) + "Number of records logged: 10000\r\n\r\n" +
+                             "Thu Jan  1 00:00:00 1970: PASS       - 1\r\n";
     const std::string last = "Thu Jan  1 00:00:00 1970: PASS       - 10000\r\n";
-    const std::string head = std::string(kHeader) + "Number of records logged: 10000\r\n\r\n";
-    ASSERT_EQ(file.compare(0, head.size() + first.size(), head + first), 0);
-    ASSERT_GE(file.size(), last.size());
+    EXPECT_EQ(file.substr(0, head.size()), head);
     EXPECT_EQ(file.substr(file.size() - last.size()), last);
     size_t lines = 0;
     for (size_t at = 0; (at = file.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
     EXPECT_EQ(lines, 3u + 1u + 10000u);
 }
 
-TEST_F(UtcTest, FailsWhenTheFileCannotBeOpened) {
+TEST_F(UtcTest, FailsWhenTheFileCannotBeOpenedOrWritten) {
     Logger log;
     EXPECT_FALSE(WriteLogFile(
         std::filesystem::temp_directory_path() / "no_such_folder_brixlane" / "BrixlaneLog.txt",
         log));
-}
-
 #ifdef __linux__
-TEST_F(UtcTest, FailsWhenAWriteFails) {
-    // /dev/full opens, then refuses every byte at the first flush.
-    Logger log;
-    EXPECT_FALSE(WriteLogFile("/dev/full", log));
-}
+    EXPECT_FALSE(WriteLogFile("/dev/full", log));  // opens, then refuses every byte
 #endif
-
-struct CtimeCase {
-    int64_t time;
-    const char* text;
-};
+}
 
 TEST_F(UtcTest, CtimeLayoutPadsTheDayWithABlank) {
-    const CtimeCase cases[] = {
+    const std::pair<int64_t, const char*> cases[] = {
         {0, "Thu Jan  1 00:00:00 1970"},
         {kMar2At140509, "Mon Mar  2 14:05:09 2026"},
         {951868799, "Tue Feb 29 23:59:59 2000"},
-        {946631287, "Fri Dec 31 09:08:07 1999"},
         {2147483648, "Tue Jan 19 03:14:08 2038"},  // past the 32-bit time_t
-        {1719792000 + 86400 * 6, "Sun Jul  7 00:00:00 2024"},
         {1696118400 + 86400 * 13 + 3600 * 23, "Sat Oct 14 23:00:00 2023"},
     };
-    for (const auto& c : cases) EXPECT_EQ(CtimeText(c.time), c.text) << c.time;
+    for (const auto& [time, text] : cases) EXPECT_EQ(CtimeText(time), text) << time;
 }
 
 TEST_F(UtcTest, TimeTextIsLocalTime) {

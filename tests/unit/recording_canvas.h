@@ -11,66 +11,36 @@
 
 class RecordingCanvas : public Canvas {
   public:
-    enum class Kind { Line, Rectangle, GradientBand, Text, SetClip, ClearClip };
+    enum class Kind { Line, Rectangle, GradientBand, Text };
 
     struct Call {
         Kind kind;
-        CanvasRect rect;      // Rectangle, GradientBand, SetClip; Line: x0, y0, x1, y1
+        CanvasRect rect;      // Rectangle, GradientBand; Line: x0, y0, x1, y1
         Colour colour = 0;    // Line and Text colour, Rectangle fill, GradientBand top colour
         Colour bottom = 0;    // GradientBand
         Colour fallback = 0;  // GradientBand
-        std::wstring text;
+        std::wstring text{};
         CanvasFont font = CanvasFont::ChartFont;
         int32_t x = 0;  // Text
         int32_t y = 0;
-        std::optional<CanvasRect> clip;  // the clip in force when the call was made
+        std::optional<CanvasRect> clip{};  // the clip in force when the call was made
     };
 
     void Line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Colour colour) override {
-        Call call = Make(Kind::Line);
-        call.rect = {x0, y0, x1, y1};
-        call.colour = colour;
-        calls.push_back(call);
+        Push({Kind::Line, {x0, y0, x1, y1}, colour});
     }
-
     void Rectangle(const CanvasRect& rect, Colour fill) override {
-        Call call = Make(Kind::Rectangle);
-        call.rect = rect;
-        call.colour = fill;
-        calls.push_back(call);
+        Push({Kind::Rectangle, rect, fill});
     }
-
     void GradientBand(const CanvasRect& rect, Colour top, Colour bottom, Colour fallback) override {
-        Call call = Make(Kind::GradientBand);
-        call.rect = rect;
-        call.colour = top;
-        call.bottom = bottom;
-        call.fallback = fallback;
-        calls.push_back(call);
+        Push({Kind::GradientBand, rect, top, bottom, fallback});
     }
-
     void Text(int32_t x, int32_t y, std::wstring_view text, CanvasFont font,
               Colour colour) override {
-        Call call = Make(Kind::Text);
-        call.x = x;
-        call.y = y;
-        call.text = std::wstring(text);
-        call.font = font;
-        call.colour = colour;
-        calls.push_back(call);
+        Push({Kind::Text, {}, colour, 0, 0, std::wstring(text), font, x, y});
     }
-
-    void SetClip(const CanvasRect& rect) override {
-        clip = rect;
-        Call call = Make(Kind::SetClip);
-        call.rect = rect;
-        calls.push_back(call);
-    }
-
-    void ClearClip() override {
-        clip.reset();
-        calls.push_back(Make(Kind::ClearClip));
-    }
+    void SetClip(const CanvasRect& rect) override { clip = rect; }
+    void ClearClip() override { clip.reset(); }
 
     // --- Questions tests ask ---
 
@@ -81,22 +51,20 @@ class RecordingCanvas : public Canvas {
         }
         return found;
     }
-
     std::vector<Call> Texts() const { return Of(Kind::Text); }
     std::vector<Call> Rectangles() const { return Of(Kind::Rectangle); }
     std::vector<Call> Lines() const { return Of(Kind::Line); }
 
     // The first text call whose text starts with `prefix`, if any.
     std::optional<Call> TextStartingWith(const std::wstring& prefix) const {
-        for (const Call& call : calls) {
-            if (call.kind == Kind::Text && call.text.rfind(prefix, 0) == 0) return call;
+        for (const Call& call : Texts()) {
+            if (call.text.rfind(prefix, 0) == 0) return call;
         }
         return std::nullopt;
     }
-
     bool HasTextContaining(const std::wstring& part) const {
-        for (const Call& call : calls) {
-            if (call.kind == Kind::Text && call.text.find(part) != std::wstring::npos) return true;
+        for (const Call& call : Texts()) {
+            if (call.text.find(part) != std::wstring::npos) return true;
         }
         return false;
     }
@@ -110,10 +78,8 @@ class RecordingCanvas : public Canvas {
     std::optional<CanvasRect> clip;
 
   private:
-    Call Make(Kind kind) const {
-        Call call;
-        call.kind = kind;
+    void Push(Call call) {
         call.clip = clip;
-        return call;
+        calls.push_back(std::move(call));
     }
 };

@@ -1,14 +1,14 @@
-// RecordingPort: a MainWindowPort for tests that records every call the core makes, from any
+// RecordingPort: a MainWindowPort for tests that records the calls the core makes, from any
 // thread, and answers the questions the core asks (selected device, duration text) with
 // values the test sets. ScopedPort installs a port for one test and restores the null port.
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/main_window_port.h"
@@ -20,199 +20,92 @@ class RecordingPort : public MainWindowPort {
         bool enable;
         bool operator==(const EnableCall&) const = default;
     };
-    struct TextCall {
-        int controlId;
-        std::wstring text;
-        bool operator==(const TextCall&) const = default;
+    // What the core did so far, and the answers it is given.
+    struct State {
+        int logChanged = 0;
+        int beeps = 0;
+        int pumps = 0;
+        std::vector<EnableCall> enableCalls;
+        std::map<int, bool> enabled;        // the last state each control was given
+        std::map<int, std::wstring> texts;  // the last text each control was given
+        int selectedDevice = -1;
+        std::wstring durationText;
+        std::function<void()> onLogChanged;  // runs on the adding thread after each LogChanged
     };
-    struct Message {
-        std::wstring text;
-        std::wstring caption;
-        MessageIcon icon;
-        bool operator==(const Message&) const = default;
-    };
-
-    // --- MainWindowPort ---
 
     void LogChanged() override {
         std::function<void()> hook;
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            ++logChanged;
-            ++calls;
-            hook = onLogChanged;
-        }
-        changed.notify_all();
-        // Outside our lock: the hook may read the log or wait for other threads.
-        if (hook) hook();
+        Change([&](State& s) {
+            ++s.logChanged;
+            hook = s.onLogChanged;
+        });
+        if (hook) hook();  // outside the lock: it may read the log or wait for other threads
     }
     void Repaint() override {
-        Record([&] { ++repaints; });
+        Change([](State&) {});
     }
     void EnableControl(int controlId, bool enable) override {
-        Record([&] {
-            enableCalls.push_back({controlId, enable});
-            enabled[controlId] = enable;
+        Change([&](State& s) {
+            s.enableCalls.push_back({controlId, enable});
+            s.enabled[controlId] = enable;
         });
     }
     void SetControlText(int controlId, const std::wstring& text) override {
-        Record([&] {
-            textCalls.push_back({controlId, text});
-            controlTexts[controlId] = text;
-        });
+        Change([&](State& s) { s.texts[controlId] = text; });
     }
-    void ShowMessage(const std::wstring& text, const std::wstring& caption,
-                     MessageIcon icon) override {
-        Record([&] { messages.push_back({text, caption, icon}); });
+    void ShowMessage(const std::wstring&, const std::wstring&, MessageIcon) override {
+        Change([](State&) {});
     }
     void Beep() override {
-        Record([&] { ++beeps; });
+        Change([](State& s) { ++s.beeps; });
     }
-    void AddDeviceEntry(const std::wstring& name) override {
-        Record([&] { deviceEntries.push_back(name); });
-    }
-    void SelectDevice(int index) override {
-        Record([&] {
-            selectCalls.push_back(index);
-            selectedDevice = index;
-        });
-    }
-    int SelectedDevice() override {
-        std::lock_guard<std::mutex> guard(lock);
-        return selectedDevice;
-    }
+    void AddDeviceEntry(const std::wstring&) override {}
+    void SelectDevice(int index) override { SetSelectedDevice(index); }
+    int SelectedDevice() override { return Get().selectedDevice; }
     std::wstring DurationText(int maxChars) override {
-        std::lock_guard<std::mutex> guard(lock);
-        return durationText.substr(0, maxChars < 0 ? 0 : static_cast<size_t>(maxChars));
+        return Get().durationText.substr(0, maxChars < 0 ? 0 : maxChars);
     }
     void PumpMessages() override {
-        Record([&] { ++pumps; });
+        Change([](State& s) { ++s.pumps; });
     }
 
-    // --- what the test sets ---
-
-    void SetSelectedDevice(int index) {
+    // A copy of the state, taken under the lock.
+    State Get() {
         std::lock_guard<std::mutex> guard(lock);
-        selectedDevice = index;
+        return state;
+    }
+    // Changes the state under the lock.
+    template <typename F>
+    void Change(F&& change) {
+        std::lock_guard<std::mutex> guard(lock);
+        change(state);
+    }
+    void SetSelectedDevice(int index) {
+        Change([&](State& s) { s.selectedDevice = index; });
     }
     void SetDurationText(const std::wstring& text) {
-        std::lock_guard<std::mutex> guard(lock);
-        durationText = text;
+        Change([&](State& s) { s.durationText = text; });
     }
-    // Runs on the adding thread after each LogChanged is recorded (e.g. a log follower).
-    void SetOnLogChanged(std::function<void()> hook) {
-        std::lock_guard<std::mutex> guard(lock);
-        onLogChanged = std::move(hook);
-    }
-
-    // --- what the test reads (copies, taken under the lock) ---
-
-    int LogChangedCount() {
-        return Read([&] { return logChanged; });
-    }
-    int RepaintCount() {
-        return Read([&] { return repaints; });
-    }
-    int BeepCount() {
-        return Read([&] { return beeps; });
-    }
-    int PumpCount() {
-        return Read([&] { return pumps; });
-    }
-    std::vector<EnableCall> EnableCalls() {
-        return Read([&] { return enableCalls; });
-    }
-    std::vector<TextCall> TextCalls() {
-        return Read([&] { return textCalls; });
-    }
-    std::vector<Message> Messages() {
-        return Read([&] { return messages; });
-    }
-    std::vector<std::wstring> DeviceEntries() {
-        return Read([&] { return deviceEntries; });
-    }
-    std::vector<int> SelectCalls() {
-        return Read([&] { return selectCalls; });
-    }
-    // The last state a control was given; controls never touched count as enabled.
+    // Controls never touched count as enabled and have no text.
     bool IsEnabled(int controlId) {
-        return Read([&] {
-            auto it = enabled.find(controlId);
-            return it == enabled.end() || it->second;
-        });
+        return Get().enabled.try_emplace(controlId, true).first->second;
     }
-    // The last text a control was given, or empty.
-    std::wstring ControlText(int controlId) {
-        return Read([&] {
-            auto it = controlTexts.find(controlId);
-            return it == controlTexts.end() ? std::wstring() : it->second;
-        });
-    }
+    std::wstring ControlText(int controlId) { return Get().texts[controlId]; }
 
-    // Forgets every recorded call (the settable answers stay).
-    void ClearCalls() {
-        std::lock_guard<std::mutex> guard(lock);
-        logChanged = repaints = beeps = pumps = 0;
-        enableCalls.clear();
-        textCalls.clear();
-        messages.clear();
-        deviceEntries.clear();
-        selectCalls.clear();
-        enabled.clear();
-        controlTexts.clear();
-    }
-
-    // Waits until `done(*this)` holds, re-checking after every recorded call; false if it
-    // still does not hold after `limit`. `done` must not call WaitUntil.
+    // A bounded poll until `done(*this)` holds; false if it still does not after `limit`.
     bool WaitUntil(const std::function<bool(RecordingPort&)>& done,
                    std::chrono::milliseconds limit = std::chrono::seconds(30)) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
-        std::unique_lock<std::mutex> guard(lock);
-        for (;;) {
-            const uint64_t seen = calls;
-            guard.unlock();
-            if (done(*this)) return true;
-            guard.lock();
-            if (calls == seen && changed.wait_until(guard, deadline) == std::cv_status::timeout) {
-                guard.unlock();
-                return done(*this);
-            }
+        while (!done(*this)) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
+        return true;
     }
 
   private:
-    template <typename F>
-    void Record(F&& change) {
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            change();
-            ++calls;
-        }
-        changed.notify_all();
-    }
-    template <typename F>
-    auto Read(F&& read) -> decltype(read()) {
-        std::lock_guard<std::mutex> guard(lock);
-        return read();
-    }
-
     std::mutex lock;
-    std::condition_variable changed;
-    uint64_t calls = 0;
-    int logChanged = 0;
-    int repaints = 0;
-    int beeps = 0;
-    int pumps = 0;
-    std::vector<EnableCall> enableCalls;
-    std::vector<TextCall> textCalls;
-    std::vector<Message> messages;
-    std::vector<std::wstring> deviceEntries;
-    std::vector<int> selectCalls;
-    std::map<int, bool> enabled;
-    std::map<int, std::wstring> controlTexts;
-    int selectedDevice = -1;
-    std::wstring durationText;
-    std::function<void()> onLogChanged;
+    State state;
 };
 
 // Installs a port as Port() for the life of this object, then the null port again.

@@ -1,56 +1,37 @@
 #include "engine/run_control.h"
 
-#include <cmath>
+#include <cwchar>
 
 #include "engine_world.h"
 
 namespace {
 
 class RunControlTest : public EngineWorld {
-protected:
+  protected:
     // The caption comes back with the thread's final StopTest; the thread then only counts
     // itself out, which no port call announces, so that last step is polled.
     bool WaitForIdle() {
-        if (!port.WaitUntil([](RecordingPort& p) {
-                return p.ControlText(kStartStopButtonId) == L"Start";
-            })) {
-            return false;
-        }
-        return PollUntil([] { return TestControl.activeThreads == 0; });
+        return port.WaitUntil([](RecordingPort& p) {
+            return p.ControlText(kStartStopButtonId) == L"Start";
+        }) && PollUntil([] { return TestControl.activeThreads == 0; });
+    }
+    void StartOn(int card) {
+        UseCards("rate=unlimited,cards=4");
+        port.SetSelectedDevice(card);
+        TestSettings.loopbackLoadPercent = 99;
+        StartTest();
+        ASSERT_TRUE(port.WaitUntil([](RecordingPort&) { return TestCounters.operations > 0; }));
     }
 };
 
-TEST_F(RunControlTest, StartWithoutACardAsksForOneAndStartsNothing) {
-    UseCards("cards=0");
-    port.SetSelectedDevice(-1);
-    StartTest();
-    ASSERT_EQ(port.Messages().size(), 1u);
-    EXPECT_EQ(port.Messages()[0],
-              (RecordingPort::Message{L"Please select a PCIe device from the available devices list",
-                                      L"No card selected", MessageIcon::Information}));
-    EXPECT_FALSE(TestControl.testRunning);
-    EXPECT_TRUE(TestControl.stopRequested);
-    EXPECT_TRUE(port.EnableCalls().empty());
-    EXPECT_EQ(selectedCard, -1);
-}
-
 TEST_F(RunControlTest, StartRunsStopEndsAndTheWindowReturnsToIdleAfterTheSummary) {
-    UseCards("rate=unlimited");
-    port.SetSelectedDevice(0);
-    port.SetDurationText(L"0");
-    TestSettings.loopbackLoadPercent = 99;
-    TestCounters.operations = 77;
-    StartTest();
-
+    StartOn(0);
     EXPECT_TRUE(TestControl.testRunning);
     EXPECT_EQ(port.ControlText(kStartStopButtonId), L"Stop");
-    const std::vector<RecordingPort::EnableCall> disabled = {
-        {1044, false}, {1061, false}, {1062, false}, {1060, false}, {1038, false},
-        {1031, false}, {2, false},    {3, false},    {8, false}};
-    EXPECT_EQ(port.EnableCalls(), disabled);
+    std::vector<RecordingPort::EnableCall> disabled;
+    for (int id : {1044, 1061, 1062, 1060, 1038, 1031, 2, 3, 8}) disabled.push_back({id, false});
+    EXPECT_EQ(port.Get().enableCalls, disabled);
     EXPECT_GT(TestCounters.startTime, 0);
-
-    ASSERT_TRUE(port.WaitUntil([](RecordingPort&) { return TestCounters.operations > 3; }));
     StopTest(false);
     EXPECT_FALSE(TestControl.testRunning);
     EXPECT_EQ(TestCounters.startTime, 0);
@@ -62,12 +43,7 @@ TEST_F(RunControlTest, StartRunsStopEndsAndTheWindowReturnsToIdleAfterTheSummary
 }
 
 TEST_F(RunControlTest, StartIsRefusedWhileThePreviousRunIsStillFinishing) {
-    // Card 3's thread waits 300 ms after its loop before it writes the summary.
-    UseCards("rate=unlimited,cards=4");
-    port.SetSelectedDevice(3);
-    TestSettings.loopbackLoadPercent = 99;
-    StartTest();
-    ASSERT_TRUE(port.WaitUntil([](RecordingPort&) { return TestCounters.operations > 0; }));
+    StartOn(3);  // card 3's thread waits 300 ms after its loop before it writes the summary
     StopTest(false);
     StartTest();
     EXPECT_EQ(CountStartingWith(L"The previous PCIe test is still finishing"), 1);
@@ -77,6 +53,17 @@ TEST_F(RunControlTest, StartIsRefusedWhileThePreviousRunIsStillFinishing) {
     EXPECT_EQ(driver->Stats(3).sessions, 1u);
 }
 
+TEST_F(RunControlTest, CleanupStopsTheRunAndWaitsForItsThread) {
+    TestSettings.detailedLogging = true;
+    StartOn(0);
+    CleanupTests();
+    EXPECT_TRUE(TestControl.stopRequested);
+    EXPECT_GT(port.Get().pumps, 0);
+    EXPECT_TRUE(Has(L"Cleanup - waiting for threads to finish", kLogDiagnostics));
+    EXPECT_TRUE(Has(L"Cleanup - closing PCIe devices & releasing resources", kLogDiagnostics));
+    ASSERT_TRUE(WaitForIdle());
+}
+
 TEST_F(RunControlTest, AnUnknownModeLogsAndStartsNoThread) {
     UseCards("");
     port.SetSelectedDevice(0);
@@ -84,61 +71,47 @@ TEST_F(RunControlTest, AnUnknownModeLogsAndStartsNoThread) {
     StartTest();
     EXPECT_TRUE(Has(L"No test mode selected", kLogInformation));
     EXPECT_EQ(TestControl.activeThreads, 0);
-    EXPECT_TRUE(TestControl.testRunning);
     StopTest(false);
 }
 
-TEST_F(RunControlTest, RunLengthEndsTheRunAfterMoreThanItsWholeSeconds) {
-    TestControl.stopRequested = false;
-    TestCounters.startTime = 1000;
-    TestCounters.runMinutes = 1;
-    CheckRunLength(1060);
-    EXPECT_EQ(TestCounters.elapsedSeconds, 60);
-    EXPECT_EQ(port.BeepCount(), 0);
-    CheckRunLength(1061);
-    EXPECT_EQ(port.BeepCount(), 1);
-    EXPECT_TRUE(TestControl.stopRequested);
-    EXPECT_EQ(TestCounters.startTime, 0);
-    EXPECT_EQ(TestCounters.elapsedSeconds, 60);  // the summary reports the last full tick
-}
-
-TEST_F(RunControlTest, ZeroNegativeAndHugeRunLengthsNeverStopARun) {
-    for (float minutes : {0.0f, -5.0f, 1e30f, 40000000.0f}) {
+TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSeconds) {
+    // Zero, negative and huge lengths never stop a run (nor overflow the comparison).
+    const struct {
+        float minutes;
+        int64_t elapsed;
+        bool stops;
+    } cases[] = {
+        {1, 60, false},
+        {1, 61, true},
+        {0, 100000000, false},
+        {-5, 100000000, false},
+        {1e30f, 100000000, false},
+        {40000000.0f, 100000000, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.minutes << " min after " << c.elapsed << " s");
+        const int beeps = port.Get().beeps;
         TestControl.stopRequested = false;
         TestCounters.startTime = 1000;
-        TestCounters.runMinutes = minutes;
-        CheckRunLength(1000 + 100000000);
-        EXPECT_FALSE(TestControl.stopRequested) << minutes;
-        EXPECT_EQ(TestCounters.elapsedSeconds, 100000000) << minutes;
+        TestCounters.elapsedSeconds = -1;
+        TestCounters.runMinutes = c.minutes;
+        CheckRunLength(1000 + c.elapsed);
+        EXPECT_EQ(TestControl.stopRequested, c.stops);
+        EXPECT_EQ(port.Get().beeps, beeps + (c.stops ? 1 : 0));
+        // A run that ends keeps the last tick it counted for its summary.
+        EXPECT_EQ(TestCounters.elapsedSeconds, c.stops ? -1 : c.elapsed);
     }
-    EXPECT_EQ(port.BeepCount(), 0);
 }
 
 TEST(DurationText, ReadsLikeTheCLibraryAndRefusesNonFiniteValues) {
-    EXPECT_EQ(ParseDurationMinutes(L"2.5"), 2.5);
-    EXPECT_EQ(ParseDurationMinutes(L"  1e1"), 10.0);
-    EXPECT_EQ(ParseDurationMinutes(L"-1"), -1.0);
-    EXPECT_EQ(ParseDurationMinutes(L"abc"), 0.0);
-    EXPECT_EQ(ParseDurationMinutes(L""), 0.0);
-    EXPECT_EQ(ParseDurationMinutes(L"3minutes"), 3.0);
-    EXPECT_EQ(ParseDurationMinutes(L"1e999"), 0.0);
-    EXPECT_EQ(ParseDurationMinutes(L"inf"), 0.0);
-    EXPECT_EQ(ParseDurationMinutes(L"nan"), 0.0);
-}
-
-TEST_F(RunControlTest, CleanupStopsTheRunAndWaitsForItsThread) {
-    UseCards("rate=unlimited");
-    port.SetSelectedDevice(0);
-    TestSettings.loopbackLoadPercent = 99;
-    TestSettings.detailedLogging = true;
-    StartTest();
-    ASSERT_TRUE(port.WaitUntil([](RecordingPort&) { return TestCounters.operations > 0; }));
-    CleanupTests();
-    EXPECT_TRUE(TestControl.stopRequested);
-    EXPECT_GT(port.PumpCount(), 0);
-    EXPECT_TRUE(Has(L"Cleanup - waiting for threads to finish", kLogDiagnostics));
-    EXPECT_TRUE(Has(L"Cleanup - closing PCIe devices & releasing resources", kLogDiagnostics));
-    ASSERT_TRUE(WaitForIdle());
+    const std::pair<const wchar_t*, double> cases[] = {
+        {L"2.5", 2.5},      {L"  1e1", 10.0}, {L"-1", -1.0}, {L"abc", 0.0}, {L"", 0.0},
+        {L"3minutes", 3.0}, {L"1e999", 0.0},  {L"inf", 0.0}, {L"nan", 0.0},
+    };
+    for (const auto& [text, minutes] : cases) {
+        EXPECT_EQ(ParseDurationMinutes(text), minutes)
+            << std::string(text, text + std::wcslen(text));
+    }
 }
 
 }  // namespace
