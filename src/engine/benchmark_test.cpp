@@ -64,8 +64,14 @@ void Worker(Phase* phase, BenchmarkWorker* worker) {
     ++TestControl.activeThreads;
     worker->blocksDone = 0;
     const int channel = worker->channel;
-    while (!TestControl.stopRequested) {
+    // Every release is answered with a done, and a worker ends only after answering the one
+    // in which it saw the stop. Ending as soon as the stop is seen after a done would race
+    // the benchmark thread: when it checked the flag just before the stop and released the
+    // next cycle, it would wait for this worker's done for ever. The wake-up at the end of
+    // the run is such a release.
+    for (bool last = false; !last;) {
         phase->start[channel].Wait();
+        last = TestControl.stopRequested;
         worker->cycleBytes = 0;
         worker->cycleFailures = 0;
         for (uint32_t i = 0; i < worker->blocksPerCycle && !TestControl.stopRequested; ++i) {
