@@ -33,8 +33,11 @@ void ConsolePort::Flush() {
 void ConsolePort::LogChanged() { Flush(); }
 
 void ConsolePort::SetControlText(int controlId, const std::wstring& text) {
-    // StopTest(true) turns the caption back into "Start": the run's thread has finished.
-    if (controlId == kStartStopButtonId && text == L"Start") runFinished_ = true;
+    if (controlId != kStartStopButtonId) return;
+    // Start turns the caption into "Stop" once it has accepted the run; StopTest(true) turns
+    // it back into "Start" when the run's thread has finished.
+    if (text == L"Stop") runStarted_ = true;
+    if (text == L"Start") runFinished_ = true;
 }
 
 void ConsolePort::ShowMessage(const std::wstring& text, const std::wstring& caption,

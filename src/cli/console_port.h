@@ -20,9 +20,15 @@ public:
     // Where records go: standard output unless the JSON results take it. Set before Follow.
     void SetRecordStream(std::FILE* stream) { stream_ = stream; }
     std::FILE* RecordStream() const { return stream_; }
+    // True once Start has accepted the run and turned the caption to "Stop", however soon
+    // the run's thread ends after that.
+    bool RunStarted() const { return runStarted_; }
     // True once the run's thread has returned the "window" to idle.
     bool RunFinished() const { return runFinished_; }
-    void ResetRunFinished() { runFinished_ = false; }
+    void ResetRun() {
+        runStarted_ = false;
+        runFinished_ = false;
+    }
     // Number of ERROR records printed since Follow.
     uint64_t ErrorRecords() const { return errorRecords_; }
 
@@ -43,6 +49,7 @@ public:
 
 private:
     std::atomic<bool> following_{false};
+    std::atomic<bool> runStarted_{false};
     std::atomic<bool> runFinished_{false};
     std::atomic<uint64_t> errorRecords_{0};
     std::atomic<int> selected_{-1};

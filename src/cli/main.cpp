@@ -140,7 +140,7 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     ResetRunState();
     theCard.Close();
     theCard = CardConnection();
-    port.ResetRunFinished();
+    port.ResetRun();
     const uint64_t errorRecordsBefore = port.ErrorRecords();
 
     outcome->startTime = static_cast<int64_t>(std::time(nullptr));
@@ -168,7 +168,8 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     port.SelectDevice(slot);
     port.SetDurationText(L"0");
     StartTest();
-    if (TestControl.stopRequested) {
+    // Not stopRequested: a run that stops at its first error may have ended already.
+    if (!port.RunStarted()) {
         Error(L"the test could not be started");
         return false;
     }
