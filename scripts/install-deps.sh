@@ -18,6 +18,8 @@ packages=(
     xvfb xauth x11-utils x11-apps imagemagick
     # tools the scripts use
     procps util-linux python3
+    # the runner's leak check
+    valgrind
 )
 
 # One dpkg query for all; a package dpkg has never heard of is simply not listed.
