@@ -180,18 +180,6 @@ class LayoutTest : public MainWindowTest {
         snapshot.rects.push_back(gui::RectIn(Control(IDC_RESULTS_PANEL), window_));
         return snapshot;
     }
-
-    void Resize(int dw, int dh) {
-        const SIZE size = gui::WindowSize(window_);
-        const SIZE client = gui::ClientSize(window_);
-        SetWindowPos(window_, nullptr, 0, 0, size.cx + dw, size.cy + dh,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ASSERT_TRUE(gui::WaitUntil([&] {
-            const SIZE now = gui::ClientSize(window_);
-            return now.cx == client.cx + dw && now.cy == client.cy + dh;
-        }));
-        ASSERT_TRUE(app_->Barrier());
-    }
 };
 
 void ExpectMoved(const RECT& before, const RECT& after, int dx, int grow, const char* what) {

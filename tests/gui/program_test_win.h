@@ -51,6 +51,20 @@ class ProgramTest : public ::testing::Test {
 
     void SetDuration(const std::wstring& text) const { SetText(Control(IDC_DURATION_EDIT), text); }
 
+    // Makes the window `dw` wider and `dh` taller, as dragging its corner would, and waits
+    // until the layout has followed.
+    void Resize(int dw, int dh) {
+        const SIZE size = WindowSize(window_);
+        const SIZE client = ClientSize(window_);
+        SetWindowPos(window_, nullptr, 0, 0, size.cx + dw, size.cy + dh,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ASSERT_TRUE(WaitUntil([&] {
+            const SIZE now = ClientSize(window_);
+            return now.cx == client.cx + dw && now.cy == client.cy + dh;
+        }));
+        ASSERT_TRUE(app_->Barrier());
+    }
+
     // Picks device list entry `index` as the user would.
     void SelectCard(int index) const {
         Send(Control(IDC_DEVICE_LIST), CB_SETCURSEL, static_cast<WPARAM>(index));

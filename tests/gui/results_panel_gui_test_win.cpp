@@ -84,18 +84,6 @@ class ResultsPanelTest : public gui::ProgramTest {
     HWND ScrollBar() const { return Control(IDC_LOG_SCROLLBAR); }
     gui::Picture CapturePanel() const { return gui::CaptureClient(Panel()); }
 
-    void Resize(int dw, int dh) {
-        const SIZE size = gui::WindowSize(window_);
-        const SIZE client = gui::ClientSize(window_);
-        SetWindowPos(window_, nullptr, 0, 0, size.cx + dw, size.cy + dh,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ASSERT_TRUE(gui::WaitUntil([&] {
-            const SIZE now = gui::ClientSize(window_);
-            return now.cx == client.cx + dw && now.cy == client.cy + dh;
-        }));
-        ASSERT_TRUE(app_->Barrier());
-    }
-
     // More records than the panel shows, even 28 pixels taller: each change of card logs
     // that card's seven lines.
     void FillLog() {
