@@ -55,4 +55,33 @@ TEST_F(CardInfoTest, SelectionOutsideTheTableOrOfAnEmptySlotDescribesNothing) {
     EXPECT_TRUE(Texts().empty());
 }
 
+TEST_F(CardInfoTest, NamesCarryTheWindowsIdFromTheLastBrace) {
+    StoreCardPaths({L"\\\\?\\pci#ven_1e0f#{74c7e4a9-6d5d-4a70-bc0d-20691dff9e9d}", L"no-brace-here",
+                    L"a{first}b{second}", L"x{" + std::wstring(1000, L'a') + L"}"});
+    EXPECT_EQ(CardDisplayName(0), L"PCIe-0, Windows ID:{74c7e4a9-6d5d-4a70-bc0d-20691dff9e9d}");
+    EXPECT_EQ(CardDisplayName(1), L"PCIe-1");
+    EXPECT_EQ(CardDisplayName(2), L"PCIe-2, Windows ID:{second}");
+    EXPECT_EQ(CardDisplayName(4), L"");
+    EXPECT_EQ(CardDisplayName(-1), L"");
+    // A long path is cut to the buffer, keeping the slot number.
+    wchar_t name[kDisplayNameChars];
+    CardDisplayName(name, kDisplayNameChars, 3);
+    EXPECT_EQ(std::wcslen(name), kDisplayNameChars - 1);
+    EXPECT_EQ(std::wstring(name).rfind(L"PCIe-3, Windows ID:{aaa", 0), 0u);
+}
+
+TEST_F(CardInfoTest, DiscoveryFindsEveryCardAndTheTableKeepsSixtyFour) {
+    UseCards("cards=65");
+    EXPECT_EQ(DiscoverCards().size(), 65u);
+    EXPECT_EQ(CardList[63], driver->CardPath(63));
+    EXPECT_EQ(CardDisplayName(63), L"PCIe-63, Windows ID:{74c7e4a9-6d5d-4a70-bc0d-20691dff9e9d}");
+    EXPECT_EQ(CardDisplayName(64), L"");
+}
+
+TEST_F(CardInfoTest, NoCardLeavesTheTableAsItWas) {
+    StoreCardPaths({L"kept{1}"});
+    UseCards("cards=0");
+    EXPECT_EQ(CardList[0], L"kept{1}");
+}
+
 }  // namespace

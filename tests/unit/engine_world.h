@@ -53,6 +53,7 @@ class EngineWorld : public ::testing::Test {
 
     void TearDown() override {
         TestControl.stopRequested = true;
+        shuttingDown = false;  // the closing test leaves it set
         theCard.Close();
         ReleaseCardList();
         DestroyTheLog();
@@ -64,8 +65,7 @@ class EngineWorld : public ::testing::Test {
 
     // Every load pause lands here: it counts, and after `stopAfterPauses` it asks the run to
     // stop, so a run ends after an exact number of passes or phases without any timing.
-    static void CountingSleeper(uint32_t milliseconds) {
-        lastPauseMs = milliseconds;
+    static void CountingSleeper(uint32_t) {
         const int n = ++pauses;
         if (stopAfterPauses > 0 && n >= stopAfterPauses) TestControl.stopRequested = true;
     }
@@ -121,5 +121,4 @@ class EngineWorld : public ::testing::Test {
     std::unique_ptr<SimulatedCardDriver> driver;
     static inline std::atomic<int> pauses{0};
     static inline std::atomic<int> stopAfterPauses{0};
-    static inline std::atomic<uint32_t> lastPauseMs{0};
 };

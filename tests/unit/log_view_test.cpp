@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "display/window_layout.h"
 #include "log/logger.h"
 #include "recording_canvas.h"
 
-// Readable failures for scroll bar states.
 void PrintTo(const ScrollBarState& s, std::ostream* out) {
     *out << (s.visible ? "shown " : "hidden ") << s.min << ".." << s.max << " page " << s.page
          << " pos " << s.pos;
@@ -116,39 +116,31 @@ TEST_F(LogViewTest, ScrollBarFollowsTheRecordsAndTheRoom) {
 }
 
 TEST_F(LogViewTest, ScrollCodesMoveTheFirstLineByTheTable) {
-    // 36 records with room for 16: lastPage is 20.
-    const struct {
-        const char* name;
-        int code;
-        int32_t from;
-        int thumb;
-        int32_t to;
-    } cases[] = {
-        {"line up", kScrollLineUp, 5, 0, 4},
-        {"line up at the top", kScrollLineUp, 0, 0, 0},
-        {"line down", kScrollLineDown, 19, 0, 20},
-        {"at the bottom", kScrollLineDown, 20, 0, 20},
-        {"page up", kScrollPageUp, 6, 0, 1},
-        {"page up from 3", kScrollPageUp, 3, 0, 0},
-        {"page down", kScrollPageDown, 14, 0, 19},
-        {"from last - 3", kScrollPageDown, 17, 0, 20},
-        {"thumb position", kScrollThumbPosition, 7, 12, 7},
-        {"thumb track", kScrollThumbTrack, 7, 12, 12},
-        {"top", kScrollTop, 13, 0, 0},
-        {"bottom", kScrollBottom, 2, 0, 20},
-        {"unknown code", 42, 9, 3, 9},
-    };
+    // 36 records with room for 16: lastPage is 20. Code (42 is none), from, thumb, to.
+    const int cases[][4] = {{kScrollLineUp, 5, 0, 4},
+                            {kScrollLineUp, 0, 0, 0},
+                            {kScrollLineDown, 19, 0, 20},
+                            {kScrollLineDown, 20, 0, 20},
+                            {kScrollPageUp, 6, 0, 1},
+                            {kScrollPageUp, 3, 0, 0},
+                            {kScrollPageDown, 14, 0, 19},
+                            {kScrollPageDown, 17, 0, 20},
+                            {kScrollThumbPosition, 7, 12, 7},
+                            {kScrollThumbTrack, 7, 12, 12},
+                            {kScrollTop, 13, 0, 0},
+                            {kScrollBottom, 2, 0, 20},
+                            {42, 9, 3, 9}};
     Add(36);
     ASSERT_EQ(lastPage, 20);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        firstShown = c.from;
+        SCOPED_TRACE(testing::Message() << "code " << c[0] << " from " << c[1]);
+        firstShown = c[1];
         port.positions.clear();
         const int redrawsBefore = port.redraws;
-        ScrollLog(c.code, c.thumb);
-        EXPECT_EQ(firstShown, c.to);
+        ScrollLog(c[0], c[2]);
+        EXPECT_EQ(firstShown, c[3]);
         // Every code puts the thumb where the view is and repaints, even when nothing moved.
-        EXPECT_EQ(port.positions, (std::vector<int32_t>{c.to}));
+        EXPECT_EQ(port.positions, (std::vector<int32_t>{c[3]}));
         EXPECT_EQ(port.redraws, redrawsBefore + 1);
     }
 }
@@ -174,9 +166,8 @@ TEST_F(LogViewTest, LinesAreCategoryColouredBandsWithTextClippedAtTheChartStrip)
     const auto rects = canvas.Rectangles();
     ASSERT_EQ(rects.size(), 3u);
     EXPECT_EQ(rects[0].rect, (CanvasRect{0, 49, kLogRight, 63}));
-    EXPECT_EQ(rects[0].colour, Rgb(255, 255, 128));
     EXPECT_EQ(rects[1].rect, (CanvasRect{0, 63, kLogRight, 77}));
-    EXPECT_EQ(rects[1].colour, Rgb(255, 64, 64));
+    EXPECT_EQ(rects[1].colour, CategoryColour(kLogError));
     EXPECT_EQ(rects[2].rect, (CanvasRect{0, 77, kLogRight, kPanelHeight}));
     EXPECT_EQ(rects[2].colour, kWhite);
     const auto texts = canvas.Texts();
@@ -191,21 +182,19 @@ TEST_F(LogViewTest, LinesAreCategoryColouredBandsWithTextClippedAtTheChartStrip)
 }
 
 TEST_F(LogViewTest, LineBackgroundTellsTheCategory) {
-    const std::pair<LogCategory, Colour> cases[] = {
-        {0, Rgb(255, 255, 128)},
-        {1, Rgb(150, 255, 255)},
-        {2, Rgb(200, 150, 200)},
-        {3, Rgb(255, 64, 64)},
-        {4, Rgb(255, 224, 129)},
-        {5, kWhite},
-        {6, kWhite},
-        {7, Rgb(255, 116, 61)},
-        {8, Rgb(128, 255, 128)},
-        {9, Rgb(255, 204, 153)},
-        {10, kWhite},
-        {0xFFFFFFFF, kWhite},
-    };
-    for (const auto& [category, colour] : cases) EXPECT_EQ(CategoryColour(category), colour);
+    const Colour expected[] = {Rgb(255, 255, 128),
+                               Rgb(150, 255, 255),
+                               Rgb(200, 150, 200),
+                               Rgb(255, 64, 64),
+                               Rgb(255, 224, 129),
+                               kWhite,
+                               kWhite,
+                               Rgb(255, 116, 61),
+                               Rgb(128, 255, 128),
+                               Rgb(255, 204, 153),
+                               kWhite};
+    for (LogCategory c = 0; c < 11; ++c) EXPECT_EQ(CategoryColour(c), expected[c]) << c;
+    EXPECT_EQ(CategoryColour(0xFFFFFFFF), kWhite);
 }
 
 TEST_F(LogViewTest, NoRoomNoLogOrAFirstLineBeyondTheRecordsDrawsNoLines) {
@@ -231,6 +220,33 @@ TEST_F(LogViewTest, NoRoomNoLogOrAFirstLineBeyondTheRecordsDrawsNoLines) {
         ASSERT_EQ(canvas.calls.size(), 1u);
         EXPECT_EQ(canvas.calls[0].rect, (CanvasRect{0, 49, kLogRight, kPanelHeight}));
         EXPECT_EQ(canvas.calls[0].colour, kWhite);
+    }
+}
+
+TEST(WindowLayout, LinesPerPageForPanelsAroundTheHeaderBands) {
+    // Lower than the bands, truncation towards zero gives 0 down to 35 rows, then -1.
+    const std::pair<int32_t, int32_t> cases[] = {
+        {61, 0}, {62, 1}, {75, 1}, {76, 2}, {297, 17}, {35, 0}, {34, -1}, {0, -3},
+    };
+    for (const auto& [height, lines] : cases) {
+        EXPECT_EQ(LinesPerPage(height), lines) << "panel height " << height;
+    }
+}
+
+TEST(WindowLayout, CentredDialogStaysOnScreen) {
+    const struct {
+        const char* what;
+        int32_t refStart, refSize, size, screen, expected;
+    } cases[] = {
+        {"centred", 100, 800, 400, 1280, 300},
+        {"negative odd difference truncates towards zero", 10, 399, 400, 1280, 10},
+        {"reference partly off the left edge", -500, 600, 400, 1280, 0},
+        {"would reach past the right edge", 1000, 600, 400, 1280, 880},
+        {"wider than the screen starts at 0 when centred left of it", -100, 200, 1400, 1280, 0},
+        {"wider than the screen on the right ends flush", 600, 800, 1400, 1280, -120},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CentredOnScreen(c.refStart, c.refSize, c.size, c.screen), c.expected) << c.what;
     }
 }
 

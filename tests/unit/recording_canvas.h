@@ -62,12 +62,6 @@ class RecordingCanvas : public Canvas {
         }
         return std::nullopt;
     }
-    bool HasTextContaining(const std::wstring& part) const {
-        for (const Call& call : Texts()) {
-            if (call.text.find(part) != std::wstring::npos) return true;
-        }
-        return false;
-    }
 
     void Clear() {
         calls.clear();

@@ -1,6 +1,6 @@
 // RecordingPort: a MainWindowPort for tests that records the calls the core makes, from any
 // thread, and answers the questions the core asks (selected device, duration text) with
-// values the test sets. ScopedPort installs a port for one test and restores the null port.
+// values the test sets.
 #pragma once
 
 #include <chrono>
@@ -41,9 +41,7 @@ class RecordingPort : public MainWindowPort {
         });
         if (hook) hook();  // outside the lock: it may read the log or wait for other threads
     }
-    void Repaint() override {
-        Change([](State&) {});
-    }
+    void Repaint() override {}
     void EnableControl(int controlId, bool enable) override {
         Change([&](State& s) {
             s.enableCalls.push_back({controlId, enable});
@@ -53,9 +51,7 @@ class RecordingPort : public MainWindowPort {
     void SetControlText(int controlId, const std::wstring& text) override {
         Change([&](State& s) { s.texts[controlId] = text; });
     }
-    void ShowMessage(const std::wstring&, const std::wstring&, MessageIcon) override {
-        Change([](State&) {});
-    }
+    void ShowMessage(const std::wstring&, const std::wstring&, MessageIcon) override {}
     void Beep() override {
         Change([](State& s) { ++s.beeps; });
     }
@@ -74,7 +70,6 @@ class RecordingPort : public MainWindowPort {
         std::lock_guard<std::mutex> guard(lock);
         return state;
     }
-    // Changes the state under the lock.
     template <typename F>
     void Change(F&& change) {
         std::lock_guard<std::mutex> guard(lock);
@@ -106,13 +101,4 @@ class RecordingPort : public MainWindowPort {
   private:
     std::mutex lock;
     State state;
-};
-
-// Installs a port as Port() for the life of this object, then the null port again.
-class ScopedPort {
-  public:
-    explicit ScopedPort(MainWindowPort& port) { SetMainWindowPort(&port); }
-    ~ScopedPort() { SetMainWindowPort(nullptr); }
-    ScopedPort(const ScopedPort&) = delete;
-    ScopedPort& operator=(const ScopedPort&) = delete;
 };

@@ -6,6 +6,9 @@
 
 namespace {
 
+// The controls a run disables and its end enables again, in that order.
+constexpr int kTestInputIds[] = {1044, 1061, 1062, 1060, 1038, 1031, 2, 3, 8};
+
 class RunControlTest : public EngineWorld {
   protected:
     // The caption comes back with the thread's final StopTest; the thread then only counts
@@ -26,19 +29,18 @@ class RunControlTest : public EngineWorld {
 
 TEST_F(RunControlTest, StartRunsStopEndsAndTheWindowReturnsToIdleAfterTheSummary) {
     StartOn(0);
-    EXPECT_TRUE(TestControl.testRunning);
     EXPECT_EQ(port.ControlText(kStartStopButtonId), L"Stop");
-    std::vector<RecordingPort::EnableCall> disabled;
-    for (int id : {1044, 1061, 1062, 1060, 1038, 1031, 2, 3, 8}) disabled.push_back({id, false});
-    EXPECT_EQ(port.Get().enableCalls, disabled);
-    EXPECT_GT(TestCounters.startTime, 0);
+    std::vector<RecordingPort::EnableCall> calls;
+    for (int id : kTestInputIds) calls.push_back({id, false});
+    EXPECT_EQ(port.Get().enableCalls, calls);
     StopTest(false);
     EXPECT_FALSE(TestControl.testRunning);
     EXPECT_EQ(TestCounters.startTime, 0);
     ASSERT_TRUE(WaitForIdle());
+    for (int id : kTestInputIds) calls.push_back({id, true});
+    EXPECT_EQ(port.Get().enableCalls, calls);
     // The caption went back only with the summary in the log.
     EXPECT_EQ(CountStartingWith(L"Test passed: PCIe-0"), 1);
-    EXPECT_TRUE(port.IsEnabled(kDeviceListId));
     EXPECT_EQ(driver->OpenFileCount(), 0);
 }
 
@@ -105,13 +107,20 @@ TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSeconds) {
 
 TEST(DurationText, ReadsLikeTheCLibraryAndRefusesNonFiniteValues) {
     const std::pair<const wchar_t*, double> cases[] = {
-        {L"2.5", 2.5},      {L"  1e1", 10.0}, {L"-1", -1.0}, {L"abc", 0.0}, {L"", 0.0},
+        {L"2.5", 2.5},      {L"  1e1", 10.0}, {L"-1", -1.0}, {L"abc", 0.0},
         {L"3minutes", 3.0}, {L"1e999", 0.0},  {L"inf", 0.0}, {L"nan", 0.0},
     };
     for (const auto& [text, minutes] : cases) {
         EXPECT_EQ(ParseDurationMinutes(text), minutes)
             << std::string(text, text + std::wcslen(text));
     }
+}
+
+TEST(StatusTextTest, FixedTexts) {
+    EXPECT_STREQ(StatusTextString(StatusText::None), L"");
+    EXPECT_STREQ(StatusTextString(StatusText::Loopback), L"LOOPBACK test");
+    EXPECT_STREQ(StatusTextString(StatusText::LoopbackComplete), L"LOOPBACK test - Complete");
+    EXPECT_STREQ(StatusTextString(StatusText::Benchmark), L"BENCHMARK test");
 }
 
 }  // namespace

@@ -2,42 +2,97 @@
 
 #include <chrono>
 #include <cwctype>
-#include <functional>
 #include <future>
 #include <thread>
 #include <vector>
 
 #include "engine_world.h"
+#include "sim/link_model.h"
 
 namespace {
 
 constexpr auto kHangBound = std::chrono::seconds(60);
 
+SimOptions Parse(const std::wstring& text) {
+    SimOptions o;
+    std::wstring error;
+    EXPECT_TRUE(ParseSimOptions(text, &o, &error))
+        << std::string(text.begin(), text.end()) << ": " << std::string(error.begin(), error.end());
+    return o;
+}
+
+TEST(SimOptionsTest, ItemsReachTheirFields) {
+    const SimOptions o = Parse(L"link=Gen5X32,driver=a=b,rate=0.5,seed=18446744073709551615");
+    EXPECT_EQ(std::make_pair(o.linkSpeed, o.linkWidth), std::make_pair(5, 32));
+    EXPECT_EQ(o.driverVersion, L"a=b");
+    EXPECT_EQ(o.rateMBps, 0.5);
+    EXPECT_EQ(o.seed, UINT64_MAX);
+    // 31 characters fit with the NUL.
+    EXPECT_EQ(Parse(L"driver=1234567890123456789012345678901").driverVersion.size(), 31u);
+}
+
+TEST(SimOptionsTest, BadTextIsRefusedNamingTheItemAndWhatIsAllowed) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"foo=1", L"unknown item \"foo\": allowed are cards, link,"},
+        {L"link=gen9x4", L"link \"gen9x4\": expected genSxW with S 1-5 and W 1,2,4,8,12,16,32"},
+        {L"cards=99999999999999999999",
+         L"cards \"99999999999999999999\": expected a number 0-1024"},
+        {L"cards", L"cards \"\""},
+        {L"devctl=0x10000", L"devctl \"0x10000\": expected a number 0x0-0xFFFF"},
+        {L"seed=18446744073709551616", L"seed \"18446744073709551616\""},
+        {L"corrupt-every=0", L"corrupt-every \"0\""},
+        {L"rate=1e3", L"rate \"1e3\": expected unlimited or MB/s"},
+        {L"driver=12345678901234567890123456789012", L"at most 31 characters"},
+        {L"no-open=1", L"no-open takes no value"},
+        {L"cards=2,cards=3", L"item \"cards\" given twice"},
+        {L"cards=2,", L"empty item"},
+        {L"cards=2,only=2", L"only=2: there is no card in slot 2"},
+    };
+    for (const auto& [text, message] : cases) {
+        SCOPED_TRACE(std::string(text, text + std::wcslen(text)));
+        SimOptions o;
+        std::wstring error;
+        EXPECT_FALSE(ParseSimOptions(text, &o, &error));
+        EXPECT_NE(error.find(message), std::wstring::npos)
+            << std::string(error.begin(), error.end());
+    }
+}
+
+TEST(SimOptionsTest, NarrowTextMustBeAscii) {
+    SimOptions o;
+    std::string error;
+    EXPECT_FALSE(ParseSimOptions(std::string("driver=\xC3\xA9"), &o, &error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(SimOptionsTest, DefaultRateIsWhatGen4x4CarriesWith256BytePayloads) {
+    // 16 GT/s x 128/130 x 4 lanes = 7877 MB/s raw (decimal); TLP and DLLP overhead leave about
+    // 6230 MiB/s. A model that forgot the overhead, the encoding or the MiB would be far off.
+    EXPECT_NEAR(EffectiveRateMBps(Parse(L"")), 6230.0, 10.0);
+    EXPECT_EQ(EffectiveRateMBps(Parse(L"rate=unlimited")), 0.0);
+    EXPECT_EQ(EffectiveRateMBps(Parse(L"rate=1000")), 1000.0);
+    // Gen2 runs at 5 GT/s but loses a fifth to 8b/10b; Gen3 at 8 GT/s loses 1.5 percent.
+    EXPECT_NEAR(ModelledLinkRateMBps(2, 4, 256) / ModelledLinkRateMBps(3, 4, 256),
+                (5.0 * 0.8) / (8.0 * 128 / 130), 1e-9);
+    EXPECT_EQ(ModelledLinkRateMBps(9, 4, 256), 0.0);
+}
+
 class SimulatedCardDriverTest : public EngineWorld {
   protected:
-    SimulatedCardDriver& Make(const std::string& options) {
-        UseCards(options);
-        return *driver;
-    }
     DriverHandle Open(const std::wstring& subFile, int card = 0) {
         return driver->OpenFile(driver->CardPath(card) + subFile);
     }
 };
 
 TEST_F(SimulatedCardDriverTest, FilesOpenOnceEachAndOnlyByTheirNames) {
-    auto& d = Make("cards=2");
+    UseCards("cards=2");
+    SimulatedCardDriver& d = *driver;
     const DriverHandle user = Open(L"\\user");
     ASSERT_NE(user, kNoHandle);
-    const std::pair<std::wstring, uint32_t> refused[] = {
-        {d.CardPath(0) + L"\\user", kErrorSharingViolation},
-        {d.CardPath(0) + L"\\c2h_4", kErrorFileNotFound},
-        {d.CardPath(0), kErrorFileNotFound},
-    };
-    for (const auto& [path, error] : refused) {
-        SCOPED_TRACE(std::string(path.begin(), path.end()));
-        EXPECT_EQ(d.OpenFile(path), kNoHandle);
-        EXPECT_EQ(d.LastError(), error);
-    }
+    EXPECT_EQ(Open(L"\\user"), kNoHandle);
+    EXPECT_EQ(d.LastError(), kErrorSharingViolation);
+    EXPECT_EQ(Open(L"\\c2h_4"), kNoHandle);
+    EXPECT_EQ(d.LastError(), kErrorFileNotFound);
     // Windows compares device paths without case; the other card's files are its own.
     std::wstring upper = d.CardPath(0) + L"\\C2H_3";
     for (auto& ch : upper) ch = static_cast<wchar_t>(std::towupper(ch));
@@ -46,97 +101,53 @@ TEST_F(SimulatedCardDriverTest, FilesOpenOnceEachAndOnlyByTheirNames) {
     EXPECT_EQ(d.OpenFileCount(0), 2);
     EXPECT_EQ(d.OpenFileCount(), 3);
     d.CloseFile(user);
-    EXPECT_NE(Open(L"\\user"), kNoHandle) << "a closed file opens again";
-}
-
-TEST_F(SimulatedCardDriverTest, CallsOnTheWrongFileOrAStaleHandleFailSafely) {
-    auto& d = Make("");
-    const DriverHandle user = Open(L"\\user"), c2h = Open(L"\\c2h_1"), h2c = Open(L"\\h2c_1");
-    const DriverHandle closed = Open(L"\\c2h_0");
-    d.CloseFile(closed);
-    int local = 0;
-    const DriverHandle madeUp = static_cast<DriverHandle>(&local);
-    uint8_t buffer[64] = {};
-    uint32_t n = 0;
-    const struct {
-        const char* what;
-        std::function<bool()> call;
-        uint32_t error;
-    } cases[] = {
-        {"read from h2c", [&] { return d.Read(h2c, buffer, 16, &n); }, kErrorInvalidFunction},
-        {"ioctl on c2h", [&] { return d.IoControl(c2h, IOCTL_GET_LINK_RECORD, buffer, 64, &n); },
-         kErrorInvalidFunction},
-        {"unknown ioctl", [&] { return d.IoControl(user, 0x220004, buffer, 64, &n); },
-         kErrorInvalidFunction},
-        {"negative position", [&] { return d.SetPosition(c2h, -1); }, kErrorInvalidParameter},
-        {"read a closed file", [&] { return d.Read(closed, buffer, 4, &n); }, kErrorInvalidHandle},
-        {"ioctl a made-up handle",
-         [&] { return d.IoControl(madeUp, IOCTL_GET_LINK_RECORD, buffer, 64, &n); },
-         kErrorInvalidHandle},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_FALSE(c.call());
-        EXPECT_EQ(d.LastError(), c.error);
-    }
-    d.CloseFile(madeUp);  // harmless
-    EXPECT_EQ(d.Stats(0).reads[1] + d.Stats(0).writes[1], 0u) << "refused calls move nothing";
+    const DriverHandle again = Open(L"\\user");
+    EXPECT_NE(again, kNoHandle) << "a closed file opens again";
     // A handle value is never given out twice, so a stale one cannot reach a newer file.
-    EXPECT_NE(Open(L"\\c2h_0"), closed);
-}
-
-TEST_F(SimulatedCardDriverTest, LastErrorBelongsToTheCallingThread) {
-    auto& d = Make("");
-    EXPECT_FALSE(d.SetPosition(kNoHandle, 0));
-    uint32_t other = 99;
-    std::thread([&] {
-        d.EnumerateInterfaces(CARD_INTERFACE_GUID);
-        other = d.LastError();
-    }).join();
-    EXPECT_EQ(other, 0u);
+    EXPECT_NE(again, user);
+    uint8_t byte = 0;
+    uint32_t n = 0;
+    EXPECT_FALSE(d.Read(user, &byte, 1, &n));
     EXPECT_EQ(d.LastError(), kErrorInvalidHandle);
 }
 
-TEST_F(SimulatedCardDriverTest, RemovedCardRefusesEveryCallFromTheNthAndLeavesTheList) {
-    auto& d = Make("cards=2,only=1,remove-after=3");
-    const DriverHandle user = Open(L"\\user", 1);  // call 1
-    const DriverHandle c2h = Open(L"\\c2h_1", 1);  // call 2
-    ASSERT_NE(c2h, kNoHandle);
-    LinkRecord r;
-    uint32_t returned = 0;
-    EXPECT_FALSE(d.IoControl(user, IOCTL_GET_LINK_RECORD, &r, sizeof r, &returned));  // call 3
-    EXPECT_EQ(d.LastError(), kErrorDeviceNotConnected);
-    EXPECT_FALSE(d.SetPosition(c2h, 0));
-    EXPECT_EQ(d.LastError(), kErrorDeviceNotConnected);
-    EXPECT_EQ(Open(L"\\h2c_1", 1), kNoHandle);
-    EXPECT_EQ(d.LastError(), kErrorDeviceNotConnected);
-    EXPECT_TRUE(d.Stats(1).removed);
+TEST_F(SimulatedCardDriverTest, LastErrorBelongsToTheCallingThread) {
+    UseCards("");
+    EXPECT_FALSE(driver->SetPosition(kNoHandle, 0));
+    uint32_t other = 99;
+    std::thread([&] {
+        driver->EnumerateInterfaces(CARD_INTERFACE_GUID);
+        other = driver->LastError();
+    }).join();
+    EXPECT_EQ(other, 0u);
+    EXPECT_EQ(driver->LastError(), kErrorInvalidHandle);
+}
 
-    EXPECT_EQ(d.EnumerateInterfaces(CARD_INTERFACE_GUID), std::vector<std::wstring>{d.CardPath(0)});
-    EXPECT_NE(Open(L"\\user", 0), kNoHandle) << "only=1 spares the other card";
-    // Closing still works on a card that has gone.
-    d.CloseFile(user);
-    d.CloseFile(c2h);
-    EXPECT_EQ(d.OpenFileCount(1), 0);
+TEST_F(SimulatedCardDriverTest, RemovedCardRefusesEveryCallFromTheNthAndLeavesTheList) {
+    UseCards("cards=2,only=1,remove-after=2");
+    const DriverHandle user = Open(L"\\user", 1);  // call 1
+    EXPECT_EQ(Open(L"\\c2h_1", 1), kNoHandle);     // call 2
+    EXPECT_EQ(driver->LastError(), kErrorDeviceNotConnected);
+    EXPECT_EQ(driver->EnumerateInterfaces(CARD_INTERFACE_GUID),
+              std::vector<std::wstring>{driver->CardPath(0)});
+    driver->CloseFile(user);  // closing still works on a card that has gone
+    EXPECT_EQ(driver->OpenFileCount(1), 0);
 }
 
 TEST_F(SimulatedCardDriverTest, StallBlocksTheFirstTransferOfASessionUntilItsFileCloses) {
-    auto& d = Make("stall=600000,rate=unlimited");
+    UseCards("stall=600000,rate=unlimited");
     Open(L"\\user");
     DriverHandle c2h = Open(L"\\c2h_1");
     std::vector<uint8_t> buffer(4096);
     auto read = [&] {
         uint32_t n = 0;
-        const bool ok = d.Read(c2h, buffer.data(), 4096, &n);
-        return std::make_pair(ok, d.LastError());
+        const bool ok = driver->Read(c2h, buffer.data(), 4096, &n);
+        return std::make_pair(ok, driver->LastError());
     };
     auto stalled = std::async(std::launch::async, read);
     // Close once the read is under way (it counts itself before it stalls).
-    const auto until = std::chrono::steady_clock::now() + kHangBound;
-    while (d.Stats(0).reads[1] == 0 && std::chrono::steady_clock::now() < until) {
-        std::this_thread::yield();
-    }
-    d.CloseFile(c2h);
+    EXPECT_TRUE(PollUntil([&] { return driver->Stats(0).reads[1] > 0; }));
+    driver->CloseFile(c2h);
     ASSERT_EQ(stalled.wait_for(kHangBound), std::future_status::ready);
     EXPECT_EQ(stalled.get(), std::make_pair(false, kErrorOperationAborted));
 
@@ -144,7 +155,7 @@ TEST_F(SimulatedCardDriverTest, StallBlocksTheFirstTransferOfASessionUntilItsFil
     c2h = Open(L"\\c2h_1");
     auto next = std::async(std::launch::async, read);
     const bool done = next.wait_for(kHangBound) == std::future_status::ready;
-    if (!done) d.CloseFile(c2h);
+    if (!done) driver->CloseFile(c2h);
     ASSERT_TRUE(done);
     EXPECT_TRUE(next.get().first);
 }

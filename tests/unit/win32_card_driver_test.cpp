@@ -52,39 +52,30 @@ TEST_F(Win32CardDriverTest, NoCardsAndMissingFilesAreReportedAsSuch) {
     EXPECT_EQ(driver_.LastError(), kErrorInvalidHandle);
 }
 
-// A card's file is opened unshared: a second open of the same file while the first is held
-// must be refused, so two parties can never drive one channel at once.
-TEST_F(Win32CardDriverTest, OpenIsExclusive) {
-    DriverHandle first = driver_.OpenFile(path_.wstring());
-    ASSERT_NE(first, kNoHandle) << driver_.LastError();
-    EXPECT_EQ(driver_.OpenFile(path_.wstring()), kNoHandle);
-    EXPECT_EQ(driver_.LastError(), kErrorSharingViolation);
-    driver_.CloseFile(first);
-
-    DriverHandle again = driver_.OpenFile(path_.wstring());
-    EXPECT_NE(again, kNoHandle) << driver_.LastError();
-    driver_.CloseFile(again);
-}
-
-TEST_F(Win32CardDriverTest, PositionedWriteAndReadBackWithCounts) {
+// A card's file is opened unshared, so two parties can never drive one channel at once.
+TEST_F(Win32CardDriverTest, ExclusiveOpenPositionedWriteAndReadBackWithCounts) {
     DriverHandle file = driver_.OpenFile(path_.wstring());
     ASSERT_NE(file, kNoHandle) << driver_.LastError();
+    EXPECT_EQ(driver_.OpenFile(path_.wstring()), kNoHandle);
+    EXPECT_EQ(driver_.LastError(), kErrorSharingViolation);
 
     uint32_t done = 0;
     ASSERT_TRUE(driver_.SetPosition(file, 4));
     ASSERT_TRUE(driver_.Write(file, "ab", 2, &done));
     EXPECT_EQ(done, 2u);
-
     char back[16] = {};
     ASSERT_TRUE(driver_.SetPosition(file, 2));
     ASSERT_TRUE(driver_.Read(file, back, 4, &done));
     EXPECT_EQ(done, 4u);
     EXPECT_EQ(std::memcmp(back, "23ab", 4), 0);
-
     // Past the end a read succeeds with fewer bytes than asked: the caller must check counts.
     ASSERT_TRUE(driver_.SetPosition(file, 8));
     ASSERT_TRUE(driver_.Read(file, back, sizeof back, &done));
     EXPECT_EQ(done, 2u);
+    driver_.CloseFile(file);
+
+    file = driver_.OpenFile(path_.wstring());
+    EXPECT_NE(file, kNoHandle) << "closed, the file opens again: " << driver_.LastError();
     driver_.CloseFile(file);
 }
 
