@@ -1,21 +1,11 @@
 #include "cli/card_verdict.h"
 
-#include <cstdarg>
 #include <cwchar>
 
 #include "card/card_interface.h"
+#include "cli/wide_format.h"
 
 namespace {
-
-std::wstring Format(const wchar_t* format, ...) {
-    wchar_t line[300];
-    va_list args;
-    va_start(args, format);
-    std::vswprintf(line, 300, format, args);
-    va_end(args);
-    line[299] = L'\0';
-    return line;
-}
 
 unsigned long long U(uint64_t n) { return static_cast<unsigned long long>(n); }
 
@@ -24,10 +14,10 @@ void RateLimitReason(std::vector<std::wstring>& reasons, const wchar_t* what,
                      const wchar_t* whatWithin, uint64_t measured, double rate, double limit) {
     if (measured == 0) {
         reasons.push_back(
-            Format(L"No %ls rate was measured; the limit is %0.1f MB/s", whatWithin, limit));
+            FormatWide(L"No %ls rate was measured; the limit is %0.1f MB/s", whatWithin, limit));
     } else if (rate < limit) {
         reasons.push_back(
-            Format(L"%ls rate %0.1f MB/s is below the limit of %0.1f MB/s", what, rate, limit));
+            FormatWide(L"%ls rate %0.1f MB/s is below the limit of %0.1f MB/s", what, rate, limit));
     }
 }
 
@@ -35,34 +25,35 @@ void RateLimitReason(std::vector<std::wstring>& reasons, const wchar_t* what,
 
 std::optional<std::wstring> LinkShortfall(const LinkExpectation& expected, uint16_t linkStatus) {
     if (linkStatus == 0) {
-        return Format(L"Link could not be read (the card did not open), expected Gen%d x%d",
-                      expected.speed, expected.width);
+        return FormatWide(L"Link could not be read (the card did not open), expected Gen%d x%d",
+                          expected.speed, expected.width);
     }
     const int speed = LinkSpeed(linkStatus);
     const int width = LinkWidth(linkStatus);
     if (speed >= expected.speed && width >= expected.width) return std::nullopt;
-    return Format(L"Link trained at Gen%d x%d, expected Gen%d x%d", speed, width, expected.speed,
-                  expected.width);
+    return FormatWide(L"Link trained at Gen%d x%d, expected Gen%d x%d", speed, width,
+                      expected.speed, expected.width);
 }
 
 std::vector<std::wstring> LoopbackErrorReasons(const LoopbackFigures& f, uint64_t totalErrors) {
     std::vector<std::wstring> reasons;
     if (f.verificationErrors) {
-        reasons.push_back(
-            Format(L"%llu verification error(s): wrong bytes read back", U(f.verificationErrors)));
+        reasons.push_back(FormatWide(L"%llu verification error(s): wrong bytes read back",
+                                     U(f.verificationErrors)));
     }
-    if (f.writeErrors) reasons.push_back(Format(L"%llu write error(s)", U(f.writeErrors)));
-    if (f.readErrors) reasons.push_back(Format(L"%llu read error(s)", U(f.readErrors)));
+    if (f.writeErrors) reasons.push_back(FormatWide(L"%llu write error(s)", U(f.writeErrors)));
+    if (f.readErrors) reasons.push_back(FormatWide(L"%llu read error(s)", U(f.readErrors)));
     uint64_t statusErrors = 0;
     for (size_t i = 0; i < kCountedErrorStatusBits; ++i) {
         if (f.countedBits[i] == 0) continue;
         statusErrors += f.countedBits[i];
-        reasons.push_back(Format(L"%llu error-status report(s) of %ls", U(f.countedBits[i]),
-                                 CountedErrorStatusName(kErrorStatusBits[i]).c_str()));
+        reasons.push_back(FormatWide(L"%llu error-status report(s) of %ls", U(f.countedBits[i]),
+                                     CountedErrorStatusName(kErrorStatusBits[i]).c_str()));
     }
     const uint64_t seen = f.verificationErrors + f.writeErrors + f.readErrors + statusErrors;
     if (totalErrors > seen) {
-        reasons.push_back(Format(L"%llu other error(s); see the event log", U(totalErrors - seen)));
+        reasons.push_back(
+            FormatWide(L"%llu other error(s); see the event log", U(totalErrors - seen)));
     }
     return reasons;
 }
@@ -71,10 +62,10 @@ std::vector<std::wstring> BenchmarkErrorReasons(const DirectionFigures& read,
                                                 const DirectionFigures& write) {
     std::vector<std::wstring> reasons;
     if (read.failures) {
-        reasons.push_back(Format(L"%llu failed read transfer(s)", U(read.failures)));
+        reasons.push_back(FormatWide(L"%llu failed read transfer(s)", U(read.failures)));
     }
     if (write.failures) {
-        reasons.push_back(Format(L"%llu failed write transfer(s)", U(write.failures)));
+        reasons.push_back(FormatWide(L"%llu failed write transfer(s)", U(write.failures)));
     }
     return reasons;
 }

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdarg>
 #include <cwchar>
 
 #include "card/card_interface.h"
+#include "cli/wide_format.h"
 
 namespace {
 
@@ -36,16 +36,6 @@ std::wstring BitList(uint8_t bits) {
         text += std::to_wstring(b);
     }
     return text;
-}
-
-std::wstring Format(const wchar_t* format, ...) {
-    wchar_t line[200];
-    va_list args;
-    va_start(args, format);
-    std::vswprintf(line, 200, format, args);
-    va_end(args);
-    line[199] = L'\0';
-    return line;
 }
 
 void ResetDirection(DirectionFigures& d) {
@@ -172,16 +162,16 @@ void RunRecorder::Finish() {
     const uint64_t notDescribed = d.wrongBytePasses - static_cast<uint64_t>(d.describedCount);
     if (notDescribed > 0) {
         Say(
-            Format(L"%llu more passes with wrong bytes were not described (only the first %d "
-                   L"are)",
-                   static_cast<unsigned long long>(notDescribed), kDescribedPassLimit));
+            FormatWide(L"%llu more passes with wrong bytes were not described (only the first %d "
+                       L"are)",
+                       static_cast<unsigned long long>(notDescribed), kDescribedPassLimit));
     }
     // One data line stuck or broken flips the same bit of every byte it carries.
     if (d.locatedBytes >= 2 && d.bitsInEvery != 0) {
-        Say(Format(L"bit%ls %ls differed in every located byte (%llu): one data line at fault?",
-                   (d.bitsInEvery & (d.bitsInEvery - 1)) ? L"s" : L"",
-                   BitList(d.bitsInEvery).c_str(),
-                   static_cast<unsigned long long>(d.locatedBytes)));
+        Say(FormatWide(L"bit%ls %ls differed in every located byte (%llu): one data line at fault?",
+                       (d.bitsInEvery & (d.bitsInEvery - 1)) ? L"s" : L"",
+                       BitList(d.bitsInEvery).c_str(),
+                       static_cast<unsigned long long>(d.locatedBytes)));
     }
     bool notes = false;
     for (int r = 0; r < 2; ++r) {
@@ -191,11 +181,11 @@ void RunRecorder::Finish() {
             if (passes == 0) continue;
             notes = true;
             Say(
-                Format(L"note: %ls (%ls status bit %d) was reported in %llu of %llu passes; "
-                       L"not counted as an error",
-                       ErrorStatusBitName(reg, bit), ErrorStatusRegisterName(reg), bit,
-                       static_cast<unsigned long long>(passes),
-                       static_cast<unsigned long long>(loopback_.passes)));
+                FormatWide(L"note: %ls (%ls status bit %d) was reported in %llu of %llu passes; "
+                           L"not counted as an error",
+                           ErrorStatusBitName(reg, bit), ErrorStatusRegisterName(reg), bit,
+                           static_cast<unsigned long long>(passes),
+                           static_cast<unsigned long long>(loopback_.passes)));
         }
     }
     if (d.wrongBytePasses == 0 && !notes) {
@@ -224,17 +214,17 @@ void RunRecorder::DiagnoseWrongBytes(const CardConnection& card, uint32_t wrongB
         }
     }
 
-    Say(Format(L"pass %llu: %u of %u bytes wrong%ls", static_cast<unsigned long long>(p.pass),
-               wrongBytes, card.bufferSize,
-               wrongBytes > static_cast<uint32_t>(p.located) ? L"; the first ones:" : L":"));
+    Say(FormatWide(L"pass %llu: %u of %u bytes wrong%ls", static_cast<unsigned long long>(p.pass),
+                   wrongBytes, card.bufferSize,
+                   wrongBytes > static_cast<uint32_t>(p.located) ? L"; the first ones:" : L":"));
     for (int i = 0; i < p.located; ++i) {
         const LocatedByte& b = p.bytes[i];
         const uint8_t bits = b.expected ^ b.received;
         Say(
-            Format(L"  offset 0x%08x: expected 0x%02x, received 0x%02x, differing bits 0x%02x "
-                   L"(bit%ls %ls)",
-                   b.offset, b.expected, b.received, bits, (bits & (bits - 1)) ? L"s" : L"",
-                   BitList(bits).c_str()));
+            FormatWide(L"  offset 0x%08x: expected 0x%02x, received 0x%02x, differing bits 0x%02x "
+                       L"(bit%ls %ls)",
+                       b.offset, b.expected, b.received, bits, (bits & (bits - 1)) ? L"s" : L"",
+                       BitList(bits).c_str()));
     }
 }
 
@@ -252,10 +242,10 @@ void RunRecorder::DiagnoseStatus(const ErrorRecord& status) {
             // Said once, when first seen; Finish gives how often.
             if (diagnosis_.uncountedBits[r][bit]++ == 0) {
                 Say(
-                    Format(L"note: pass %llu: %ls (%ls status bit %d) reported; the event log "
-                           L"does not count it",
-                           static_cast<unsigned long long>(loopback_.passes),
-                           ErrorStatusBitName(reg, bit), ErrorStatusRegisterName(reg), bit));
+                    FormatWide(L"note: pass %llu: %ls (%ls status bit %d) reported; the event log "
+                               L"does not count it",
+                               static_cast<unsigned long long>(loopback_.passes),
+                               ErrorStatusBitName(reg, bit), ErrorStatusRegisterName(reg), bit));
             }
         }
     }
