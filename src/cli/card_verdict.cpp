@@ -3,11 +3,9 @@
 #include <cwchar>
 
 #include "card/card_interface.h"
-#include "cli/wide_format.h"
+#include "log/wide_format.h"
 
 namespace {
-
-unsigned long long U(uint64_t n) { return static_cast<unsigned long long>(n); }
 
 // `what` names the rate twice: as a sentence begins ("Average read") and within one.
 void RateLimitReason(std::vector<std::wstring>& reasons, const wchar_t* what,
@@ -35,45 +33,6 @@ std::optional<std::wstring> LinkShortfall(const LinkExpectation& expected, uint1
                       expected.speed, expected.width);
 }
 
-std::vector<std::wstring> LoopbackErrorReasons(const LoopbackFigures& f, uint64_t totalErrors) {
-    std::vector<std::wstring> reasons;
-    if (f.verificationErrors) {
-        reasons.push_back(FormatWide(L"%llu verification error(s): wrong bytes read back",
-                                     U(f.verificationErrors)));
-    }
-    if (f.writeErrors) reasons.push_back(FormatWide(L"%llu write error(s)", U(f.writeErrors)));
-    if (f.readErrors) reasons.push_back(FormatWide(L"%llu read error(s)", U(f.readErrors)));
-    uint64_t statusErrors = 0;
-    for (size_t i = 0; i < kCountedErrorStatusBits; ++i) {
-        if (f.countedBits[i] == 0) continue;
-        statusErrors += f.countedBits[i];
-        reasons.push_back(FormatWide(L"%llu error-status report(s) of %ls", U(f.countedBits[i]),
-                                     CountedErrorStatusName(kErrorStatusBits[i]).c_str()));
-    }
-    const uint64_t seen = f.verificationErrors + f.writeErrors + f.readErrors + statusErrors;
-    if (totalErrors > seen) {
-        reasons.push_back(
-            FormatWide(L"%llu other error(s); see the event log", U(totalErrors - seen)));
-    }
-    return reasons;
-}
-
-std::vector<std::wstring> BenchmarkErrorReasons(const DirectionFigures& read,
-                                                const DirectionFigures& write) {
-    std::vector<std::wstring> reasons;
-    if (read.failures) {
-        reasons.push_back(FormatWide(L"%llu failed read transfer(s)", U(read.failures)));
-    }
-    if (write.failures) {
-        reasons.push_back(FormatWide(L"%llu failed write transfer(s)", U(write.failures)));
-    }
-    return reasons;
-}
-
-double AverageRate(const DirectionFigures& d) {
-    return d.cycles > 0 ? d.rateSum / static_cast<double>(d.cycles) : 0.0;
-}
-
 std::vector<std::wstring> LimitReasons(const CliOptions& options, const RunRecorder& run) {
     std::vector<std::wstring> reasons;
     if (run.Test() == RecordedTest::Loopback) {
@@ -85,12 +44,12 @@ std::vector<std::wstring> LimitReasons(const CliOptions& options, const RunRecor
         return reasons;
     }
     if (options.minReadRate) {
-        RateLimitReason(reasons, L"Average read", L"average read", run.Read().cycles,
-                        AverageRate(run.Read()), *options.minReadRate);
+        RateLimitReason(reasons, L"Average read", L"average read", run.Outcome().read.cycles,
+                        run.Outcome().read.Average(), *options.minReadRate);
     }
     if (options.minWriteRate) {
-        RateLimitReason(reasons, L"Average write", L"average write", run.Write().cycles,
-                        AverageRate(run.Write()), *options.minWriteRate);
+        RateLimitReason(reasons, L"Average write", L"average write", run.Outcome().write.cycles,
+                        run.Outcome().write.Average(), *options.minWriteRate);
     }
     return reasons;
 }

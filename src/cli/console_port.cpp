@@ -32,19 +32,6 @@ void ConsolePort::Flush() {
 
 void ConsolePort::LogChanged() { Flush(); }
 
-void ConsolePort::SetControlText(int controlId, const std::wstring& text) {
-    if (controlId != kStartStopButtonId) return;
-    // Start turns the caption into "Stop" once it has accepted the run; StopTest(true) turns
-    // it back into "Start" when the run's thread has finished.
-    if (text == L"Stop") runStarted_ = true;
-    if (text == L"Start") runFinished_ = true;
-}
-
-void ConsolePort::ShowMessage(const std::wstring& text, const std::wstring& caption,
-                              MessageIcon) {
+void ConsolePort::ShowMessage(const std::wstring& text, const std::wstring& caption, MessageIcon) {
     Print(stderr, caption + L": " + text + L"\n");
-}
-
-std::wstring ConsolePort::DurationText(int maxChars) {
-    return duration_.substr(0, static_cast<size_t>(maxChars < 0 ? 0 : maxChars));
 }

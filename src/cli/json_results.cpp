@@ -78,11 +78,11 @@ Json SettingsJson(const CliOptions& o) {
     return j;
 }
 
-Json LoopbackJson(const RunRecorder& run, uint64_t totalErrors) {
-    const LoopbackFigures& f = run.Loopback();
+Json LoopbackJson(const RunRecorder& run) {
+    const LoopbackOutcome& f = run.Outcome().loopback;
     Json j;
     j["passes"] = f.passes;
-    j["errors"] = {{"total", totalErrors},
+    j["errors"] = {{"total", run.Outcome().errors},
                    {"read", f.readErrors},
                    {"write", f.writeErrors},
                    {"verification", f.verificationErrors}};
@@ -98,7 +98,7 @@ Json LoopbackJson(const RunRecorder& run, uint64_t totalErrors) {
     PutRates(roundTrip, rates);
     j["round_trip"] = roundTrip;
     Json minutes = Json::array();
-    for (const LoopbackMinute& m : f.minutes) {
+    for (const LoopbackMinute& m : run.Minutes()) {
         Json record;
         record["minute"] = m.minute;
         record["passes"] = m.passes;
@@ -109,7 +109,7 @@ Json LoopbackJson(const RunRecorder& run, uint64_t totalErrors) {
     return j;
 }
 
-Json DirectionJson(const DirectionFigures& d, const RateFigures& rates, uint32_t blockMB) {
+Json DirectionJson(const DirectionOutcome& d, const RateFigures& rates, uint32_t blockMB) {
     Json j;
     j["cycles"] = d.cycles;
     j["blocks"] = blockMB ? d.bytes / (static_cast<uint64_t>(blockMB) << 20) : 0;
@@ -117,7 +117,7 @@ Json DirectionJson(const DirectionFigures& d, const RateFigures& rates, uint32_t
     j["failed_transfers"] = d.failures;
     // The minimum is the slowest cycle above 0 MB/s, as the summary keeps it.
     j["min_mib_per_s"] = d.cycles ? Rate(d.min) : Json();
-    j["average_mib_per_s"] = d.cycles ? Rate(AverageRate(d)) : Json();
+    j["average_mib_per_s"] = d.cycles ? Rate(d.Average()) : Json();
     j["median_mib_per_s"] = d.cycles ? Rate(rates.median) : Json();
     j["max_mib_per_s"] = d.cycles ? Rate(d.max) : Json();
     Json groups = Json::array();
@@ -136,8 +136,8 @@ Json BenchmarkJson(const CliOptions& o, const RunRecorder& run) {
     Json j;
     const bool reads = o.direction == 0 || o.direction == 1;
     const bool writes = o.direction == 0 || o.direction == 2;
-    j["read"] = reads ? DirectionJson(run.Read(), run.ReadRates(), o.blockMB) : Json();
-    j["write"] = writes ? DirectionJson(run.Write(), run.WriteRates(), o.blockMB) : Json();
+    j["read"] = reads ? DirectionJson(run.Outcome().read, run.ReadRates(), o.blockMB) : Json();
+    j["write"] = writes ? DirectionJson(run.Outcome().write, run.WriteRates(), o.blockMB) : Json();
     return j;
 }
 
@@ -211,7 +211,9 @@ std::string Iso8601Time(int64_t time) {
 Json CardResultJson(const CliOptions& options, const CardOutcome& outcome, const RunRecorder& run) {
     const bool loopback = options.command == CliCommand::Loopback;
     Json j;
-    j["program"] = {{"name", kResultsProgramName}, {"version", kResultsProgramVersion}, {"build", kResultsProgramBuild}};
+    j["program"] = {{"name", kResultsProgramName},
+                    {"version", kResultsProgramVersion},
+                    {"build", kResultsProgramBuild}};
     j["card"] = CardJson(outcome.card);
     j["test"] = loopback ? "loopback" : "benchmark";
     j["settings"] = SettingsJson(options);
@@ -221,8 +223,7 @@ Json CardResultJson(const CliOptions& options, const CardOutcome& outcome, const
     if (!outcome.tested) {
         j["results"] = nullptr;
     } else {
-        j["results"] =
-            loopback ? LoopbackJson(run, outcome.totalErrors) : BenchmarkJson(options, run);
+        j["results"] = loopback ? LoopbackJson(run) : BenchmarkJson(options, run);
     }
     if (options.diagnose) j["diagnosis"] = outcome.tested ? DiagnosisJson(run) : Json();
     j["verdict"] = outcome.reasons.empty() ? "passed" : "failed";

@@ -3,10 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "cli/card_facts.h"
 #include "cli/cli_options.h"
@@ -22,15 +21,13 @@ inline constexpr int kResultsProgramBuild = 1001;
 // What the runner knows of one card's turn besides what the recorder kept.
 struct CardOutcome {
     CardFacts card;
-    bool tested = false;  // false when the link check kept the test from running
+    bool tested = false;    // false when the link check kept the test from running
     int64_t startTime = 0;  // calendar seconds
     double durationSeconds = 0;
-    uint64_t totalErrors = 0;           // the loopback's own total (TestCounters.errors)
     std::vector<std::wstring> reasons;  // empty: the card passed
 };
 
-Json CardResultJson(const CliOptions& options, const CardOutcome& outcome,
-                    const RunRecorder& run);
+Json CardResultJson(const CliOptions& options, const CardOutcome& outcome, const RunRecorder& run);
 
 // The array as text: indented, UTF-8 (characters above 127 as they are, not escaped), ending
 // in a newline.

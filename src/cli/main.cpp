@@ -69,8 +69,9 @@ std::unique_ptr<CardDriver> ChooseDriver(const CliOptions& options, int* status)
 #ifdef _WIN32
     return std::make_unique<Win32CardDriver>();
 #else
-    Error(L"there is no card driver on this system; use --simulate to run on the simulated "
-          L"card");
+    Error(
+        L"there is no card driver on this system; use --simulate to run on the simulated "
+        L"card");
     *status = kExitNoCard;
     return nullptr;
 #endif
@@ -87,23 +88,32 @@ int ChooseCard(const CliOptions& options) {
     if (options.command != CliCommand::List && !options.allCards &&
         CardList[options.card].empty()) {
         const size_t kept = paths.size() < kMaxCards ? paths.size() : kMaxCards;
-        Error(L"--card " + std::to_wstring(options.card) + L": no card in that slot; cards are in "
-              L"slots 0-" + std::to_wstring(kept - 1));
+        Error(L"--card " + std::to_wstring(options.card) +
+              L": no card in that slot; cards are in "
+              L"slots 0-" +
+              std::to_wstring(kept - 1));
         return kExitUsage;
     }
     return kExitPassed;
 }
 
-void ApplySettings(const CliOptions& options) {
-    InitTestSettings(TestSettings);
-    TestSettings.testMode = options.command == CliCommand::Benchmark ? 1 : 0;
-    TestSettings.patternType = options.patternType;
-    TestSettings.constantPatternValue = options.constant;
-    TestSettings.loopbackLoadPercent = options.load;
-    TestSettings.benchmarkBlockMB = options.blockMB;
-    TestSettings.benchmarkDirection = options.direction;
-    TestSettings.detailedLogging = options.detailed;
-    TestSettings.stopOnError = options.stopOnError;
+// The request for one card's run. The run length is kept whole, not cut to what the window's
+// duration edit would hold.
+RunRequest Request(const CliOptions& options, int slot) {
+    RunRequest request;
+    request.cardSlot = slot;
+    TestSettingsRecord& settings = request.settings;
+    InitTestSettings(settings);
+    settings.testMode = options.command == CliCommand::Benchmark ? 1 : 0;
+    settings.patternType = options.patternType;
+    settings.constantPatternValue = options.constant;
+    settings.loopbackLoadPercent = options.load;
+    settings.benchmarkBlockMB = options.blockMB;
+    settings.benchmarkDirection = options.direction;
+    settings.detailedLogging = options.detailed;
+    settings.stopOnError = options.stopOnError;
+    request.runMinutes = static_cast<float>(options.minutes);
+    return request;
 }
 
 // The log file is tried before the run, so a bad path costs no test time.
@@ -140,7 +150,6 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     ResetRunState();
     theCard.Close();
     theCard = CardConnection();
-    port.ResetRun();
     const uint64_t errorRecordsBefore = port.ErrorRecords();
 
     outcome->startTime = static_cast<int64_t>(std::time(nullptr));
@@ -160,26 +169,19 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     }
 
     std::FILE* lines = port.RecordStream();
-    recorder.Begin(options.command == CliCommand::Loopback ? RecordedTest::Loopback
-                                                          : RecordedTest::Benchmark,
-                   options.diagnose, [lines](const std::wstring& line) {
-                       Print(lines, line + L"\n");
-                   });
-    port.SelectDevice(slot);
-    port.SetDurationText(L"0");
-    StartTest();
-    // Not stopRequested: a run that stops at its first error may have ended already.
-    if (!port.RunStarted()) {
+    recorder.Begin(
+        options.command == CliCommand::Loopback ? RecordedTest::Loopback : RecordedTest::Benchmark,
+        options.diagnose, [lines](const std::wstring& line) { Print(lines, line + L"\n"); });
+    if (StartRun(Request(options, slot)) != RunStart::Started) {
         Error(L"the test could not be started");
         return false;
     }
     outcome->tested = true;
-    // The duration edit holds 7 characters; the runner keeps the length it was given whole.
-    TestCounters.runMinutes = static_cast<float>(options.minutes);
 
+    // A signal handler cannot wake a condition variable: the wait looks at Ctrl-C each tick.
     int stopsAsked = 0;
     std::chrono::steady_clock::time_point firstStop;
-    while (!port.RunFinished()) {
+    while (!recorder.WaitForEnd(kControlTick)) {
         const int asked = interrupts;
         if (asked > stopsAsked) {
             const auto now = std::chrono::steady_clock::now();
@@ -194,18 +196,13 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
             stopsAsked = asked;
         }
         if (!TestControl.stopRequested && TestCounters.startTime > 0) CheckRunLength();
-        std::this_thread::sleep_for(kControlTick);
     }
     WaitForTestThread();
     port.Flush();
     recorder.Finish();
     outcome->durationSeconds = SecondsSince(started);
-    outcome->totalErrors = TestCounters.errors;
 
-    std::vector<std::wstring> reasons =
-        recorder.Test() == RecordedTest::Loopback
-            ? LoopbackErrorReasons(recorder.Loopback(), outcome->totalErrors)
-            : BenchmarkErrorReasons(recorder.Read(), recorder.Write());
+    std::vector<std::wstring> reasons = recorder.Outcome().reasons;
     const uint64_t errorRecords = port.ErrorRecords() - errorRecordsBefore;
     if (reasons.empty() && errorRecords > 0) {
         reasons.push_back(std::to_wstring(errorRecords) + L" ERROR record(s) in the event log");
@@ -257,12 +254,11 @@ int RunTests(const CliOptions& options, ConsolePort& port) {
     port.Flush();
 
     if (tested < slots.size() && interrupts > 0) {
-        Error(L"interrupted: " + std::to_wstring(slots.size() - tested) +
-              L" card(s) not tested");
+        Error(L"interrupted: " + std::to_wstring(slots.size() - tested) + L" card(s) not tested");
         status = kExitFailed;
     }
-    if (!options.logFile.empty() && !WriteLogFile(std::filesystem::path(options.logFile),
-                                                  *theLog.load())) {
+    if (!options.logFile.empty() &&
+        !WriteLogFile(std::filesystem::path(options.logFile), *theLog.load())) {
         Error(L"--log: the event log could not be written to \"" + options.logFile + L"\"");
         status = kExitFailed;
     }
@@ -282,7 +278,8 @@ int Run(const CliOptions& options, ConsolePort& port) {
     std::unique_ptr<CardDriver> driver = ChooseDriver(options, &status);
     if (!driver) return status;
     UseCardDriver(driver.get());
-    ApplySettings(options);
+    // The scan and the information lines see the options the runs will have.
+    TestSettings = Request(options, options.card).settings;
     status = ChooseCard(options);
 
     if (status == kExitPassed && options.command == CliCommand::List) {

@@ -5,7 +5,7 @@
 #include <cwchar>
 
 #include "card/card_interface.h"
-#include "cli/wide_format.h"
+#include "log/wide_format.h"
 
 namespace {
 
@@ -38,13 +38,6 @@ std::wstring BitList(uint8_t bits) {
     return text;
 }
 
-void ResetDirection(DirectionFigures& d) {
-    std::vector<BenchmarkGroup> groups = std::move(d.groups);
-    d = DirectionFigures();
-    groups.clear();
-    d.groups = std::move(groups);
-}
-
 }  // namespace
 
 RunRecorder::RunRecorder() : clock_(&SteadyMilliseconds) {}
@@ -56,11 +49,15 @@ void RunRecorder::Begin(RecordedTest test, bool diagnose, LineSink sink) {
     diagnose_ = diagnose;
     sink_ = std::move(sink);
     startMs_ = clock_();
-    loopback_ = LoopbackFigures();
+    {
+        std::lock_guard<std::mutex> lock(endLock_);
+        ended_ = false;
+    }
+    outcome_ = RunOutcome();
+    passes_ = 0;
+    minutes_.clear();
     currentMinute_ = 0;
     minutePasses_ = 0;
-    ResetDirection(read_);
-    ResetDirection(write_);
     diagnosis_ = Diagnosis();
 
     // Every allocation a run needs is made here, before the run, and kept for the next card.
@@ -71,22 +68,16 @@ void RunRecorder::Begin(RecordedTest test, bool diagnose, LineSink sink) {
     if (test == RecordedTest::Loopback) {
         ready(loopbackRates_);
         ready(minuteRates_);
-        loopback_.minutes.reserve(60);
+        minutes_.reserve(60);
     } else {
         ready(readRates_);
         ready(writeRates_);
-        read_.groups.reserve(kBenchmarkGroupLimit);
-        write_.groups.reserve(kBenchmarkGroupLimit);
     }
 }
 
 void RunRecorder::LoopbackPass(int32_t result, double rateMBps, const CardConnection& card,
                                const ErrorRecord* status) {
-    ++loopback_.passes;
-    if (result == -1) ++loopback_.writeErrors;
-    if (result == -2) ++loopback_.readErrors;
-    if (result > 0) loopback_.verificationErrors += static_cast<uint64_t>(result);
-
+    ++passes_;
     const uint32_t minute =
         static_cast<uint32_t>(std::max<int64_t>(clock_() - startMs_, 0) / kMinuteMs);
     if (minutePasses_ > 0 && minute != currentMinute_) CloseMinute();
@@ -96,16 +87,6 @@ void RunRecorder::LoopbackPass(int32_t result, double rateMBps, const CardConnec
     if (result >= 0) {
         loopbackRates_->Add(rateMBps);
         minuteRates_->Add(rateMBps);
-    }
-
-    if (status) {
-        size_t i = 0;
-        for (const ErrorStatusBit& bit : kErrorStatusBits) {
-            if (ReadLe32(status->bytes + bit.offset) & bit.mask) ++loopback_.countedBits[i];
-            ++i;
-        }
-    } else {
-        ++loopback_.statusReadFailures;
     }
 
     if (!diagnose_) return;
@@ -118,40 +99,25 @@ void RunRecorder::CloseMinute() {
     m.minute = currentMinute_;
     m.passes = minutePasses_;
     m.rates = FiguresOf(minuteRates_.get());
-    loopback_.minutes.push_back(m);
+    minutes_.push_back(m);
     minuteRates_->Clear();
     minutePasses_ = 0;
 }
 
-void RunRecorder::BenchmarkCycle(bool read, uint32_t cycle, float rateMBps, uint64_t bytes,
-                                 uint32_t failures) {
-    DirectionFigures& d = read ? read_ : write_;
-    RateHistogram& rates = read ? *readRates_ : *writeRates_;
-    d.ran = true;
-    ++d.cycles;
-    d.bytes += bytes;
-    d.failures += failures;
-    d.rateSum += rateMBps;
-    rates.Add(rateMBps);
-    if (rateMBps > 0 && (d.min <= 0 || rateMBps < d.min)) d.min = rateMBps;
-    d.max = std::max(d.max, rateMBps);
+void RunRecorder::BenchmarkCycle(bool read, uint32_t, float rateMBps, uint64_t, uint32_t) {
+    (read ? *readRates_ : *writeRates_).Add(rateMBps);
+}
 
-    // The same window as the engine's group lines, so each record matches its line.
-    if (d.windowMin <= 0) {
-        d.windowMin = rateMBps;
-    } else if (rateMBps < d.windowMin && rateMBps > 0) {
-        d.windowMin = rateMBps;
-    }
-    d.windowMax = std::max(d.windowMax, rateMBps);
-    if (cycle % 10 == 0) {
-        if (d.groups.size() < kBenchmarkGroupLimit) {
-            d.groups.push_back({cycle - 9, cycle, d.windowMin, d.windowMax});
-        } else {
-            ++d.groupsOmitted;
-        }
-        d.windowMin = 0;
-        d.windowMax = 0;
-    }
+void RunRecorder::RunEnded(const RunOutcome& outcome) {
+    std::lock_guard<std::mutex> lock(endLock_);
+    outcome_ = outcome;
+    ended_ = true;
+    endSignal_.notify_all();
+}
+
+bool RunRecorder::WaitForEnd(std::chrono::milliseconds bound) {
+    std::unique_lock<std::mutex> lock(endLock_);
+    return endSignal_.wait_for(lock, bound, [this] { return ended_; });
 }
 
 void RunRecorder::Finish() {
@@ -180,12 +146,11 @@ void RunRecorder::Finish() {
             const uint64_t passes = d.uncountedBits[r][bit];
             if (passes == 0) continue;
             notes = true;
-            Say(
-                FormatWide(L"note: %ls (%ls status bit %d) was reported in %llu of %llu passes; "
-                           L"not counted as an error",
-                           ErrorStatusBitName(reg, bit), ErrorStatusRegisterName(reg), bit,
-                           static_cast<unsigned long long>(passes),
-                           static_cast<unsigned long long>(loopback_.passes)));
+            Say(FormatWide(
+                L"note: %ls (%ls status bit %d) was reported in %llu of %llu passes; "
+                L"not counted as an error",
+                ErrorStatusBitName(reg, bit), ErrorStatusRegisterName(reg), bit,
+                static_cast<unsigned long long>(passes), static_cast<unsigned long long>(passes_)));
         }
     }
     if (d.wrongBytePasses == 0 && !notes) {
@@ -200,7 +165,7 @@ void RunRecorder::DiagnoseWrongBytes(const CardConnection& card, uint32_t wrongB
     // on every pass; the count alone goes on.
     if (d.describedCount >= kDescribedPassLimit) return;
     DescribedPass& p = d.described[d.describedCount++];
-    p.pass = loopback_.passes;
+    p.pass = passes_;
     p.wrongBytes = wrongBytes;
     p.located = 0;
     const uint8_t* sent = card.buffers[0];
@@ -244,7 +209,7 @@ void RunRecorder::DiagnoseStatus(const ErrorRecord& status) {
                 Say(
                     FormatWide(L"note: pass %llu: %ls (%ls status bit %d) reported; the event log "
                                L"does not count it",
-                               static_cast<unsigned long long>(loopback_.passes),
+                               static_cast<unsigned long long>(passes_),
                                ErrorStatusBitName(reg, bit), ErrorStatusRegisterName(reg), bit));
             }
         }

@@ -1,19 +1,23 @@
-// RunRecorder: the runner's RunObserver. Watches one card's run pass by pass (loopback) or
-// cycle by cycle (benchmark) and keeps what the JSON results, the limits and the diagnosis
-// need, in memory that does not grow with the run: fixed histograms for the medians, one
-// small record per minute (loopback) or per group of ten cycles (benchmark, capped), and a
-// fixed number of described passes.
+// RunRecorder: the runner's RunObserver. Keeps the run's outcome as the engine hands it over
+// at the end, and watches the run pass by pass (loopback) or cycle by cycle (benchmark) for
+// what only the runner reports: the medians, the loopback's minutes and the diagnosis. Its
+// memory does not grow with the run: fixed histograms, one small record per minute, a fixed
+// number of described passes.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "cli/error_status_names.h"
 #include "cli/rate_histogram.h"
+#include "engine/error_status_names.h"
 #include "engine/run_observer.h"
+#include "engine/run_request.h"
 
 enum class RecordedTest { Loopback, Benchmark };
 
@@ -32,43 +36,8 @@ struct LoopbackMinute {
     RateFigures rates;
 };
 
-struct LoopbackFigures {
-    uint64_t passes = 0;
-    uint64_t writeErrors = 0;
-    uint64_t readErrors = 0;
-    uint64_t verificationErrors = 0;  // wrong bytes
-    uint64_t statusReadFailures = 0;  // passes whose error status could not be read
-    uint64_t countedBits[kCountedErrorStatusBits] = {};  // passes with each bit, table order
-    std::vector<LoopbackMinute> minutes;
-};
-
-// A benchmark direction's group of ten cycles, as its "Read blocks a–b" line shows it.
-struct BenchmarkGroup {
-    uint32_t firstCycle = 0;
-    uint32_t lastCycle = 0;
-    float min = 0;
-    float max = 0;
-};
-
-struct DirectionFigures {
-    bool ran = false;
-    uint64_t cycles = 0;
-    uint64_t bytes = 0;
-    uint64_t failures = 0;  // failed or short transfers
-    double rateSum = 0;     // the engine's average is rateSum / cycles, summed the same way
-    float min = 0;          // the slowest cycle above 0 MB/s; 0 when none
-    float max = 0;
-    std::vector<BenchmarkGroup> groups;
-    uint64_t groupsOmitted = 0;  // beyond kBenchmarkGroupLimit
-
-    float windowMin = 0;  // the current group, kept as the engine keeps it
-    float windowMax = 0;
-};
-
 inline constexpr int kLocatedBytesPerPass = 8;
 inline constexpr int kDescribedPassLimit = 10;
-// 10,000 groups are 100,000 cycles: more than a day at Gen4 x4 with 8 MiB blocks.
-inline constexpr size_t kBenchmarkGroupLimit = 10000;
 
 struct LocatedByte {
     uint32_t offset = 0;
@@ -94,7 +63,7 @@ struct Diagnosis {
 };
 
 class RunRecorder final : public RunObserver {
-public:
+  public:
     using LineSink = std::function<void(const std::wstring&)>;
     using Clock = int64_t (*)();  // milliseconds, any fixed origin
 
@@ -112,12 +81,17 @@ public:
     void BenchmarkCycle(bool read, uint32_t cycle, float rateMBps, uint64_t bytes,
                         uint32_t failures) override;
 
+    void RunEnded(const RunOutcome& outcome) override;
+    // Waits at most `bound` for the run's end; true once it has ended.
+    bool WaitForEnd(std::chrono::milliseconds bound);
+
     RecordedTest Test() const { return test_; }
     bool Diagnosing() const { return diagnose_; }
-    const LoopbackFigures& Loopback() const { return loopback_; }
+    // The engine's outcome; read after the run has ended.
+    const RunOutcome& Outcome() const { return outcome_; }
+    void SetOutcome(const RunOutcome& outcome) { outcome_ = outcome; }
+    const std::vector<LoopbackMinute>& Minutes() const { return minutes_; }
     RateFigures LoopbackRates() const;
-    const DirectionFigures& Read() const { return read_; }
-    const DirectionFigures& Write() const { return write_; }
     RateFigures ReadRates() const;
     RateFigures WriteRates() const;
     const Diagnosis& Diagnosed() const { return diagnosis_; }
@@ -125,7 +99,7 @@ public:
     // Tests fix the clock that places passes in minutes; null restores the steady clock.
     void SetClock(Clock clock);
 
-private:
+  private:
     void CloseMinute();
     void DiagnoseWrongBytes(const CardConnection& card, uint32_t wrongBytes);
     void DiagnoseStatus(const ErrorRecord& status);
@@ -137,14 +111,18 @@ private:
     Clock clock_;
     int64_t startMs_ = 0;
 
-    LoopbackFigures loopback_;
+    std::mutex endLock_;
+    std::condition_variable endSignal_;
+    bool ended_ = false;  // under endLock_
+    RunOutcome outcome_;
+
+    uint64_t passes_ = 0;
+    std::vector<LoopbackMinute> minutes_;
     std::unique_ptr<RateHistogram> loopbackRates_;
     std::unique_ptr<RateHistogram> minuteRates_;
     uint32_t currentMinute_ = 0;
     uint64_t minutePasses_ = 0;
 
-    DirectionFigures read_;
-    DirectionFigures write_;
     std::unique_ptr<RateHistogram> readRates_;
     std::unique_ptr<RateHistogram> writeRates_;
 

@@ -39,9 +39,13 @@ enum class Direction { Read, Write };
 // Everything of one direction for one run: its events, workers and statistics.
 struct Phase {
     Phase(Direction d, const wchar_t* format, std::atomic<uint64_t>* blockCounter,
-          std::atomic<float>* maxCounter, std::atomic<float>* minCounter)
-        : direction(d), lineFormat(format), blocks(blockCounter), maxRate(maxCounter),
-          minRate(minCounter) {}
+          std::atomic<float>* maxCounter, std::atomic<float>* minCounter, DirectionOutcome* out)
+        : direction(d),
+          lineFormat(format),
+          blocks(blockCounter),
+          maxRate(maxCounter),
+          minRate(minCounter),
+          outcome(out) {}
 
     Direction direction;
     const wchar_t* lineFormat;
@@ -52,11 +56,8 @@ struct Phase {
     AutoResetEvent done[kChannelCount];
     BenchmarkWorker workers[kWorkersPerDirection];
     std::thread threads[kWorkersPerDirection];
-    bool runs = false;
-    int64_t cycles = 0;
-    double rateSum = 0;
-    float windowMin = 0;
-    float windowMax = 0;
+    DirectionOutcome* outcome;  // cycles, bytes, failures, rates and groups
+    RateWindow window;          // the current group of ten cycles
     float latestRate = 0;
 };
 
@@ -79,6 +80,7 @@ void Worker(Phase* phase, BenchmarkWorker* worker) {
                                        ? theCard.ReadChannel(channel)
                                        : theCard.WriteChannel(channel);
             if (moved != 0) {
+                CountCompletedTransfer();
                 ++worker->blocksDone;
                 worker->cycleBytes += moved;
             } else {
@@ -131,14 +133,9 @@ bool RunCycle(Phase& phase, uint32_t cycle) {
         *phase.minRate = rate;
     }
 
-    ++phase.cycles;
-    phase.rateSum += rate;
-    if (phase.windowMin <= 0) {
-        phase.windowMin = rate;
-    } else if (rate < phase.windowMin && rate > 0) {
-        phase.windowMin = rate;
-    }
-    phase.windowMax = std::max(phase.windowMax, rate);
+    DirectionOutcome& out = *phase.outcome;
+    out.AddCycle(rate, bytes, failures);
+    phase.window.Add(rate);
     phase.latestRate = rate;
     *phase.blocks = blocks;
     if (RunObserver* observer = CurrentRunObserver()) {
@@ -147,9 +144,13 @@ bool RunCycle(Phase& phase, uint32_t cycle) {
 
     if (cycle % 10 == 0) {
         LogLine(kLogBenchmark, phase.lineFormat, cycle - 9, cycle,
-                static_cast<double>(phase.windowMin), static_cast<double>(phase.windowMax));
-        phase.windowMin = 0;
-        phase.windowMax = 0;
+                static_cast<double>(phase.window.min), static_cast<double>(phase.window.max));
+        if (out.groups.size() < kBenchmarkGroupLimit) {
+            out.groups.push_back({cycle - 9, cycle, phase.window.min, phase.window.max});
+        } else {
+            ++out.groupsOmitted;
+        }
+        phase.window = RateWindow();
     }
     LoadPause();
     return true;
@@ -167,23 +168,24 @@ void LogSummary(const Phase& read, const Phase& write, int64_t startTime) {
     }
     LogAdd(FormatDuration(TestCounters.elapsedSeconds).c_str(), kLogBenchmark);
 
-    const double readAverage = read.cycles > 0 ? read.rateSum / read.cycles : 0;
-    const double writeAverage = write.cycles > 0 ? write.rateSum / write.cycles : 0;
-    const int64_t allCycles = read.cycles + write.cycles;
-    const double combined = allCycles > 0 ? (read.rateSum + write.rateSum) / allCycles : 0;
-    if (read.runs) {
+    const DirectionOutcome& r = *read.outcome;
+    const DirectionOutcome& w = *write.outcome;
+    const double readAverage = r.Average();
+    const double writeAverage = w.Average();
+    const uint64_t allCycles = r.cycles + w.cycles;
+    const double combined =
+        allCycles > 0 ? (r.rateSum + w.rateSum) / static_cast<double>(allCycles) : 0;
+    if (r.ran) {
         LogRateLine(L"Maximum read data rate: %0.1f MB/s (%0.2f Gb/s)", TestCounters.maxReadMBps);
         LogRateLine(L"Average read data rate: %0.1f MB/s (%0.2f Gb/s)",
                     static_cast<float>(readAverage));
         LogRateLine(L"Minimum read data rate: %0.1f MB/s (%0.2f Gb/s)", TestCounters.minReadMBps);
     }
-    if (write.runs) {
-        LogRateLine(L"Maximum write data rate: %0.1f MB/s (%0.2f Gb/s)",
-                    TestCounters.maxWriteMBps);
+    if (w.ran) {
+        LogRateLine(L"Maximum write data rate: %0.1f MB/s (%0.2f Gb/s)", TestCounters.maxWriteMBps);
         LogRateLine(L"Average write data rate: %0.1f MB/s (%0.2f Gb/s)",
                     static_cast<float>(writeAverage));
-        LogRateLine(L"Minimum Write data rate: %0.1f MB/s (%0.2f Gb/s)",
-                    TestCounters.minWriteMBps);
+        LogRateLine(L"Minimum Write data rate: %0.1f MB/s (%0.2f Gb/s)", TestCounters.minWriteMBps);
         if (TestSettings.benchmarkDirection == 0) {
             LogRateLine(L"Average combined R/W data rate: %0.1f MB/s (%0.2f Gb/s)",
                         static_cast<float>(combined));
@@ -253,27 +255,36 @@ void BenchmarkTest(const std::atomic<int32_t>* cardIndex) {
     if (direction == 2) LogAdd(L"WRITING TO PCIE DEVICE", kLogBenchmark);
 
     // Both phases live on this thread's stack until every worker has been joined.
-    Phase read{Direction::Read, L"Read blocks %u\u2013%u: Min %0.1f MB/s, Max %0.1f MB/s",
-               &TestCounters.readBlocks, &TestCounters.maxReadMBps, &TestCounters.minReadMBps};
-    Phase write{Direction::Write, L"Write blocks %u\u2013%u: Min %0.1f MB/s, Max %0.1f MB/s",
-                &TestCounters.writeBlocks, &TestCounters.maxWriteMBps,
-                &TestCounters.minWriteMBps};
+    RunOutcome outcome;
+    outcome.cardSlot = index;
+    outcome.testMode = 1;
+    Phase read{Direction::Read,           L"Read blocks %u\u2013%u: Min %0.1f MB/s, Max %0.1f MB/s",
+               &TestCounters.readBlocks,  &TestCounters.maxReadMBps,
+               &TestCounters.minReadMBps, &outcome.read};
+    Phase write{
+        Direction::Write,           L"Write blocks %u\u2013%u: Min %0.1f MB/s, Max %0.1f MB/s",
+        &TestCounters.writeBlocks,  &TestCounters.maxWriteMBps,
+        &TestCounters.minWriteMBps, &outcome.write};
 
     const bool buffersReady = theCard.AllocateBuffersMB(TestSettings.benchmarkBlockMB) &&
                               FillPattern(theCard, 2, kBenchmarkFillByte);
     if (buffersReady) {
         const uint32_t blocksPerCycle = BlocksPerCycle(LinkStatus(theCard.linkRecord));
-        read.runs = direction == 0 || direction == 1;
-        write.runs = direction == 0 || direction == 2;
-        if (read.runs) StartWorkers(read, blocksPerCycle);
-        if (write.runs) StartWorkers(write, blocksPerCycle);
+        outcome.read.ran = direction == 0 || direction == 1;
+        outcome.write.ran = direction == 0 || direction == 2;
+        for (Phase* phase : {&read, &write}) {
+            if (!phase->outcome->ran) continue;
+            // Every allocation the run's statistics need is made before the first cycle.
+            phase->outcome->groups.reserve(kBenchmarkGroupLimit);
+            StartWorkers(*phase, blocksPerCycle);
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
 
         uint32_t cycle = 0;
         while (!TestControl.stopRequested) {
             ++cycle;
-            if (read.runs && !RunCycle(read, cycle)) break;
-            if (write.runs && !RunCycle(write, cycle)) break;
+            if (outcome.read.ran && !RunCycle(read, cycle)) break;
+            if (outcome.write.ran && !RunCycle(write, cycle)) break;
             if (read.latestRate > TestCounters.peakRateMBps) {
                 TestCounters.peakRateMBps = read.latestRate;
             }
@@ -283,7 +294,7 @@ void BenchmarkTest(const std::atomic<int32_t>* cardIndex) {
         }
 
         for (Phase* phase : {&read, &write}) {
-            if (!phase->runs) continue;
+            if (!phase->outcome->ran) continue;
             for (int c = kFirstChannel; c <= kLastChannel; ++c) phase->start[c].Signal();
         }
         LogSummary(read, write, startTime);
@@ -300,4 +311,6 @@ void BenchmarkTest(const std::atomic<int32_t>* cardIndex) {
     theCard.Close();
     StopTest(true);
     --TestControl.activeThreads;
+    DecideVerdict(outcome);
+    if (RunObserver* observer = CurrentRunObserver()) observer->RunEnded(outcome);
 }

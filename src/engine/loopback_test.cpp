@@ -9,58 +9,51 @@
 #include "card/card_connection.h"
 #include "card/card_list.h"
 #include "engine/error_status.h"
+#include "engine/log_line.h"
 #include "engine/run_observer.h"
 #include "engine/run_state.h"
 #include "engine/test_data.h"
 #include "engine/test_settings.h"
-#include "engine/log_line.h"
 
 namespace {
 
 constexpr double kLoopbackKB = 256;
 struct LoopbackRun {
-    uint64_t iterations = 0;
-    uint64_t totalErrors = 0;
-    uint64_t writeErrors = 0;
-    uint64_t readErrors = 0;
-    uint64_t verificationErrors = 0;
-    float windowMax = 0;
-    float windowMin = 0;
+    RunOutcome outcome;
+    RateWindow window;  // the current group of ten passes
 
     void CountError(uint64_t n) {
-        totalErrors += n;
-        TestCounters.errors = totalErrors;
+        outcome.errors += n;
+        TestCounters.errors = outcome.errors;
         if (TestSettings.stopOnError) TestControl.stopRequested = true;
     }
 };
 
 void RunPass(LoopbackRun& run) {
+    LoopbackOutcome& counts = run.outcome.loopback;
     const int32_t result = theCard.LoopbackTransfer();
     if (result == -1) {
-        ++run.writeErrors;
+        ++counts.writeErrors;
         run.CountError(1);
     } else if (result == -2) {
-        ++run.readErrors;
+        ++counts.readErrors;
         run.CountError(1);
-    } else if (result > 0) {
-        LogLine(kLogError, L"PCIe data transfer error: %d of %d bytes incorrect.", result,
-                static_cast<int>(theCard.bufferSize));
-        run.verificationErrors += static_cast<uint64_t>(result);
-        run.CountError(static_cast<uint64_t>(result));
+    } else {
+        CountCompletedTransfer();
+        if (result > 0) {
+            LogLine(kLogError, L"PCIe data transfer error: %d of %d bytes incorrect.", result,
+                    static_cast<int>(theCard.bufferSize));
+            counts.verificationErrors += static_cast<uint64_t>(result);
+            run.CountError(static_cast<uint64_t>(result));
+        }
     }
 
     // After a failed transfer LastRate is still the speed of the last good one.
     const double speed = theCard.LastRate();
-    const float s = static_cast<float>(speed);
-    if (s > run.windowMax) run.windowMax = s;
-    if (run.windowMin <= 0) {
-        run.windowMin = s;
-    } else if (s < run.windowMin && s > 0) {
-        run.windowMin = s;
-    }
+    run.window.Add(static_cast<float>(speed));
 
     ++TestCounters.operations;
-    ++run.iterations;
+    const uint64_t pass = ++counts.passes;
     if (TestSettings.detailedLogging) {
         LogLine(kLogLoopback, L"Write and Read Status: Speed %0.1f MB/s", speed);
     }
@@ -70,6 +63,7 @@ void RunPass(LoopbackRun& run) {
     if (theCard.ReadErrorStatus()) {
         ForEachErrorStatusBit(theCard.errorRecord, [&](const ErrorStatusBit& bit) {
             LogAdd(bit.message, kLogError);
+            ++counts.countedBits[&bit - kErrorStatusBits];
             run.CountError(1);
         });
         if (observer) {
@@ -77,18 +71,17 @@ void RunPass(LoopbackRun& run) {
             observer->LoopbackPass(result, speed, theCard, &status);
         }
         theCard.ClearErrorStatus();
-    } else if (observer) {
-        observer->LoopbackPass(result, speed, theCard, nullptr);
+    } else {
+        ++counts.statusReadFailures;
+        if (observer) observer->LoopbackPass(result, speed, theCard, nullptr);
     }
 
-    if (run.iterations % 10 == 0) {
+    if (pass % 10 == 0) {
         LogLine(kLogLoopback,
                 L"Loopback blocks %llu\u2013%llu: Min %0.1f MB/s, Max %0.1f MB/s (Roundtrip)",
-                static_cast<unsigned long long>(run.iterations - 9),
-                static_cast<unsigned long long>(run.iterations),
-                static_cast<double>(run.windowMin), static_cast<double>(run.windowMax));
-        run.windowMax = 0;
-        run.windowMin = 0;
+                static_cast<unsigned long long>(pass - 9), static_cast<unsigned long long>(pass),
+                static_cast<double>(run.window.min), static_cast<double>(run.window.max));
+        run.window = RateWindow();
     }
     LoadPause();
 }
@@ -98,18 +91,20 @@ void LogSummary(const LoopbackRun& run, int64_t startTime, const wchar_t* device
         LogLine(kLogPass, L"Test Start time: %ls", WideCtimeText(startTime).c_str());
     }
     LogAdd(FormatDuration(TestCounters.elapsedSeconds).c_str(), kLogPass);
-    LogLine(kLogPass, L"%llu Operations.", static_cast<unsigned long long>(run.iterations));
+    const LoopbackOutcome& counts = run.outcome.loopback;
+    LogLine(kLogPass, L"%llu Operations.", static_cast<unsigned long long>(counts.passes));
 
-    const bool failed = run.totalErrors != 0 || run.readErrors != 0 || run.writeErrors != 0 ||
-                        run.verificationErrors != 0;
-    if (failed && run.totalErrors > 0) {
-        LogLine(kLogError, L"%llu error(s).", static_cast<unsigned long long>(run.totalErrors));
+    const uint64_t errors = run.outcome.errors;
+    const bool failed = errors != 0 || counts.readErrors != 0 || counts.writeErrors != 0 ||
+                        counts.verificationErrors != 0;
+    if (failed && errors > 0) {
+        LogLine(kLogError, L"%llu error(s).", static_cast<unsigned long long>(errors));
     }
     LogLine(failed ? kLogError : kLogPass,
             L"%llu Read error(s). %llu Write error(s). %llu Verification error(s).",
-            static_cast<unsigned long long>(run.readErrors),
-            static_cast<unsigned long long>(run.writeErrors),
-            static_cast<unsigned long long>(run.verificationErrors));
+            static_cast<unsigned long long>(counts.readErrors),
+            static_cast<unsigned long long>(counts.writeErrors),
+            static_cast<unsigned long long>(counts.verificationErrors));
     LogAddFormatted(failed ? L"Test failed: %ls" : L"Test passed: %ls", device,
                     failed ? kLogError : kLogPass);
 }
@@ -120,6 +115,8 @@ void LoopbackTest(const std::atomic<int32_t>* cardIndex) {
     const int32_t index = cardIndex->load();
     ++TestControl.activeThreads;
     LoopbackRun run;
+    run.outcome.cardSlot = index;
+    run.outcome.testMode = 0;
     TestCounters.errors = 0;
     const int64_t startTime = static_cast<int64_t>(std::time(nullptr));
     TestCounters.statusText = StatusText::Loopback;
@@ -152,4 +149,6 @@ void LoopbackTest(const std::atomic<int32_t>* cardIndex) {
     theCard.Close();
     StopTest(true);
     --TestControl.activeThreads;
+    DecideVerdict(run.outcome);
+    if (RunObserver* observer = CurrentRunObserver()) observer->RunEnded(run.outcome);
 }

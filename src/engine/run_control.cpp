@@ -12,6 +12,7 @@
 #include "engine/benchmark_test.h"
 #include "engine/loopback_test.h"
 #include "engine/main_window_port.h"
+#include "engine/run_observer.h"
 #include "engine/run_state.h"
 #include "engine/test_settings.h"
 #include "log/logger.h"
@@ -36,14 +37,11 @@ double ParseDurationMinutes(const std::wstring& text) {
     return std::isfinite(value) ? value : 0.0;
 }
 
-void StartTest() {
-    MainWindowPort& port = Port();
-    const int index = port.SelectedDevice();
+RunStart StartRun(const RunRequest& request) {
+    const int index = request.cardSlot;
     selectedCard = index;
     if (static_cast<unsigned>(index) >= kMaxCards || CardList[index].empty()) {
-        port.ShowMessage(L"Please select a PCIe device from the available devices list",
-                         L"No card selected", MessageIcon::Information);
-        return;
+        return RunStart::NoCard;
     }
     // The thread of the previous run may still be writing its summary and holding theCard;
     // a new run must never share the card with it. Its final StopTest returns the window to
@@ -51,14 +49,16 @@ void StartTest() {
     if (testThreadAlive && TestControl.stopRequested) {
         LogAdd(L"The previous PCIe test is still finishing; press Start again when it has ended.",
                kLogInformation);
-        return;
+        return RunStart::PreviousStillFinishing;
     }
     TestControl.testRunning = true;
     if (!TestControl.stopRequested) {
         LogAdd(L"A PCIe test is running already", kLogInformation);
-        return;
+        return RunStart::AlreadyRunning;
     }
 
+    // No test thread is alive from here on, so the settings can be replaced whole.
+    TestSettings = request.settings;
     EnableTestInputs(false);
     SetStartStopLabel(true);
     TestCounters.peakRateMBps = 0;
@@ -68,19 +68,19 @@ void StartTest() {
     TestCounters.errors = 0;
     TestCounters.readBlocks = 0;
     TestCounters.writeBlocks = 0;
-    TestCounters.runMinutes =
-        static_cast<float>(ParseDurationMinutes(port.DurationText(kDurationReadChars)));
+    TestCounters.runMinutes = request.runMinutes;
     TestCounters.startTime = Now();
     TestCounters.elapsedSeconds = 0;
     TestControl.stopRequested = false;
 
     void (*test)(const std::atomic<int32_t>*) = nullptr;
-    if (TestSettings.testMode == 0) test = LoopbackTest;
-    if (TestSettings.testMode == 1) test = BenchmarkTest;
+    if (request.settings.testMode == 0) test = LoopbackTest;
+    if (request.settings.testMode == 1) test = BenchmarkTest;
     if (!test) {
         LogAdd(L"No test mode selected", kLogInformation);
-        return;
+        return RunStart::NoTestMode;
     }
+    if (RunObserver* observer = CurrentRunObserver()) observer->RunStarted(request);
     testThreadAlive = true;
     try {
         std::thread([test] {
@@ -92,6 +92,21 @@ void StartTest() {
         // Without a thread nothing would ever end the run: say so and return to idle.
         LogAdd(L"The test thread could not be started.", kLogError);
         StopTest(true);
+        return RunStart::NoThread;
+    }
+    return RunStart::Started;
+}
+
+void StartTest() {
+    MainWindowPort& port = Port();
+    RunRequest request;
+    request.cardSlot = port.SelectedDevice();
+    request.settings = TestSettings;
+    request.runMinutes =
+        static_cast<float>(ParseDurationMinutes(port.DurationText(kDurationReadChars)));
+    if (StartRun(request) == RunStart::NoCard) {
+        port.ShowMessage(L"Please select a PCIe device from the available devices list",
+                         L"No card selected", MessageIcon::Information);
     }
 }
 

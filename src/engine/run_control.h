@@ -5,8 +5,23 @@
 #include <cstdint>
 #include <string>
 
-// The Start action: checks the selected card, turns the window to Running, zeroes the
-// counters, reads the duration and starts the test thread of the chosen mode.
+#include "engine/run_request.h"
+
+enum class RunStart {
+    Started,
+    NoCard,                  // the slot holds no card
+    PreviousStillFinishing,  // the last run's thread is still writing its summary
+    AlreadyRunning,
+    NoTestMode,  // settings.testMode names no test
+    NoThread,    // the test thread could not be started; the window is idle again
+};
+
+// The engine's one entry: checks the request, takes its settings, turns the window to
+// Running, zeroes the counters and starts the test thread of the chosen mode. Whoever wants
+// to hear how the run goes sets a RunObserver before.
+RunStart StartRun(const RunRequest& request);
+// The Start button: reads the device selection and the duration through the window port and
+// hands them to StartRun with the current settings; tells the user when no card is selected.
 void StartTest();
 // Called by the refresh timer while a run is in progress: keeps elapsedSeconds and, when the
 // run length has passed, beeps and asks the run to stop. `now` is calendar seconds.

@@ -55,10 +55,13 @@ TEST(JsonResultsTest, ABenchmarkHasNullForTheDirectionItDidNotRun) {
     options.blockMB = 1;
     RunRecorder run;
     run.Begin(RecordedTest::Benchmark, false, nullptr);
+    RunOutcome outcome;
     for (uint32_t cycle = 1; cycle <= 10; ++cycle) {
-        run.BenchmarkCycle(false, cycle, cycle == 4 ? 0.0f : 1000.0f + cycle, 60u << 20,
-                           cycle == 4 ? 60 : 0);
+        const float rate = cycle == 4 ? 0.0f : 1000.0f + cycle;
+        run.BenchmarkCycle(false, cycle, rate, 60u << 20, cycle == 4 ? 60 : 0);
+        outcome.write.AddCycle(rate, 60u << 20, cycle == 4 ? 60 : 0);
     }
+    run.SetOutcome(outcome);
     run.Finish();
 
     const Json j = RoundTrip(CardResultJson(options, SomeCard(), run));
@@ -145,17 +148,19 @@ TEST(CardVerdictTest, RateLimitsCompareTheMedianAndTheAverage) {
 }
 
 TEST(CardVerdictTest, LoopbackReasonsNameEachKindOfError) {
-    LoopbackFigures f;
-    f.verificationErrors = 6;
-    f.writeErrors = 1;
-    f.countedBits[3] = 2;  // Completion Timeout
-    EXPECT_EQ(LoopbackErrorReasons(f, 10),
-              (std::vector<std::wstring>{L"6 verification error(s): wrong bytes read back",
-                                         L"1 write error(s)",
-                                         L"2 error-status report(s) of Completion Timeout",
-                                         // 10 - 9 seen by the passes
-                                         L"1 other error(s); see the event log"}));
-    EXPECT_TRUE(LoopbackErrorReasons(LoopbackFigures(), 0).empty());
+    RunOutcome o;
+    o.loopback.verificationErrors = 6;
+    o.loopback.writeErrors = 1;
+    o.loopback.countedBits[3] = 2;  // Completion Timeout
+    o.errors = 10;
+    DecideVerdict(o);
+    EXPECT_EQ(o.reasons, (std::vector<std::wstring>{
+                             L"6 verification error(s): wrong bytes read back", L"1 write error(s)",
+                             L"2 error-status report(s) of Completion Timeout",
+                             // 10 - 9 seen by the passes
+                             L"1 other error(s); see the event log"}));
+    DecideVerdict(o = RunOutcome());
+    EXPECT_TRUE(o.Passed());
 }
 
 }  // namespace

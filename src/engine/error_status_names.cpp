@@ -1,4 +1,4 @@
-#include "cli/error_status_names.h"
+#include "engine/error_status_names.h"
 
 #include <string_view>
 

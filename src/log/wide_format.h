@@ -1,4 +1,4 @@
-// printf-style formatting into a wide string, for the runner's verdict reasons and notes.
+// printf-style formatting into a wide string, for reasons, notes and log lines.
 #pragma once
 
 #include <cstdarg>

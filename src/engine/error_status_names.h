@@ -1,6 +1,6 @@
 // Names of the bits of the card's two AER status registers: the 18 the loopback test counts,
 // under the names its event-log lines give them, and every other bit as PCI Express names it,
-// for the runner's results and diagnosis.
+// for the run outcome and the runner's diagnosis.
 #pragma once
 
 #include <cstddef>
