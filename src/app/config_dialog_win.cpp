@@ -8,7 +8,7 @@
 #include "app/layout_win.h"
 #include "app/main_window_win.h"
 #include "app/resources/resource.h"
-#include "card/card_info.h"
+#include "engine/card_scan.h"
 #include "engine/config_values.h"
 #include "engine/test_settings.h"
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cwchar>
 
-#include "card/card_info.h"
+#include "engine/card_scan.h"
 #include "log/log_export.h"
 #include "log/logger.h"
 

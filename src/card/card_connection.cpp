@@ -26,6 +26,7 @@ void CloseHandle(DriverHandle& file) {
 bool CardConnection::Open(const std::wstring& basePath) {
     Close();
     CardDriver& driver = ActiveCardDriver();
+    signatureRefused = false;
 
     userPath = basePath + kUserFileName;
     userFile = driver.OpenFile(userPath);
@@ -60,6 +61,7 @@ bool CardConnection::Open(const std::wstring& basePath) {
         got != sizeof signature || signature[2] != kSignatureByte2 ||
         signature[3] != kSignatureByte3) {
         Close();
+        signatureRefused = true;
         return false;
     }
     hardwareVersion = signature[0];
@@ -145,8 +147,7 @@ double LoopbackRateMBps(uint32_t bytes, int64_t elapsedMicroseconds) {
     return static_cast<double>(bytesPerMicrosecond * 1000000 / 1048576);
 }
 
-uint32_t CountMismatches(const uint8_t* __restrict a, const uint8_t* __restrict b,
-                         uint32_t bytes) {
+uint32_t CountMismatches(const uint8_t* __restrict a, const uint8_t* __restrict b, uint32_t bytes) {
     // A plain loop the compiler turns into vector compares; every position counts.
     uint32_t count = 0;
     for (uint32_t i = 0; i < bytes; ++i) count += a[i] != b[i];
@@ -172,8 +173,8 @@ int32_t CardConnection::LoopbackTransfer() {
     // Whole seconds and the remainder apart, so a transfer that stalls for hours cannot
     // overflow the product; the result is the same truncated count of microseconds.
     const int64_t ticks = endCount - startCount;
-    const int64_t elapsed = ticks / counterFrequency * 1000000 +
-                            ticks % counterFrequency * 1000000 / counterFrequency;
+    const int64_t elapsed =
+        ticks / counterFrequency * 1000000 + ticks % counterFrequency * 1000000 / counterFrequency;
     lastRate = LoopbackRateMBps(bufferSize, elapsed);
     return static_cast<int32_t>(CountMismatches(buffers[0], buffers[1], bufferSize));
 }
@@ -200,8 +201,7 @@ uint32_t CardConnection::WriteChannel(int32_t channel) {
 
 bool CardConnection::IoControlRecord(uint32_t code, void* out, uint32_t bytes) {
     uint32_t returned = 0;
-    return ActiveCardDriver().IoControl(userFile, code, out, bytes, &returned) &&
-           returned == bytes;
+    return ActiveCardDriver().IoControl(userFile, code, out, bytes, &returned) && returned == bytes;
 }
 
 bool CardConnection::ReadErrorStatus() {

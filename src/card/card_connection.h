@@ -11,7 +11,7 @@
 inline constexpr size_t kBufferAlignment = 256;
 
 class CardConnection {
-public:
+  public:
     // Opens the card at a device interface path; false (and closed) on any failure.
     bool Open(const std::wstring& basePath);
     // Closes every open file and releases the buffers; keeps paths, versions, records,
@@ -62,8 +62,10 @@ public:
     double lastRate = 0.0;
     LinkRecord linkRecord = {};
     ErrorRecord errorRecord = {};
+    // Set by the last Open when every file opened but the signature was wrong or short.
+    bool signatureRefused = false;
 
-private:
+  private:
     bool IoControlRecord(uint32_t code, void* out, uint32_t bytes);
 };
 

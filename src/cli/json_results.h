@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/card_facts.h"
 #include "cli/cli_options.h"
 #include "cli/run_recorder.h"
+#include "engine/card_scan.h"
 
 // Keys stay in the order the README documents them.
 using Json = nlohmann::ordered_json;

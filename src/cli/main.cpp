@@ -11,15 +11,14 @@
 
 #include "card/card_connection.h"
 #include "card/card_driver.h"
-#include "card/card_info.h"
 #include "card/card_list.h"
-#include "cli/card_facts.h"
 #include "cli/card_verdict.h"
 #include "cli/cli_options.h"
 #include "cli/console.h"
 #include "cli/console_port.h"
 #include "cli/json_results.h"
 #include "cli/run_recorder.h"
+#include "engine/card_scan.h"
 #include "engine/product.h"
 #include "engine/run_control.h"
 #include "engine/run_observer.h"
@@ -155,8 +154,9 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     outcome->startTime = static_cast<int64_t>(std::time(nullptr));
     const auto started = std::chrono::steady_clock::now();
     AddCardEntry(slot);
-    ShowCardInformation(CardList[slot]);
-    outcome->card = CollectCardFacts(slot);
+    outcome->card = ShowCardInformation(CardList[slot]);
+    outcome->card.slot = slot;
+    outcome->card.name = CardDisplayName(slot);
 
     // A card that trained a lesser link is failed as it is, before any transfer.
     if (options.expectLink) {

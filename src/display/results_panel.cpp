@@ -5,10 +5,9 @@
 #include <limits>
 #include <string>
 
-#include "card/card_connection.h"
-#include "card/card_interface.h"
 #include "display/log_view.h"
 #include "display/throughput_chart.h"
+#include "engine/card_scan.h"
 #include "engine/run_state.h"
 #include "engine/test_data.h"
 #include "engine/test_settings.h"
@@ -95,8 +94,8 @@ std::wstring FormatCount(const wchar_t* format, uint64_t value) {
 }
 
 void PaintChart(Canvas& canvas, Win32ThroughputChart& chart) {
-    const uint16_t link = LinkStatus(theCard.linkRecord);
-    if (const ChartScale* scale = ChartScaleForLink(LinkSpeed(link), LinkWidth(link))) {
+    const LinkShape link = LastOpenedLink();
+    if (const ChartScale* scale = ChartScaleForLink(link.speed, link.width)) {
         chart.SetScale(scale->maximum, scale->greenFrom, scale->yellowFrom);
     }
     // The best overall rate tells whether this run has measured anything; the per-direction

@@ -9,6 +9,7 @@
 #include "card/card_connection.h"
 #include "card/card_list.h"
 #include "engine/auto_reset_event.h"
+#include "engine/card_scan.h"
 #include "engine/log_line.h"
 #include "engine/main_window_port.h"
 #include "engine/run_observer.h"
@@ -244,6 +245,7 @@ void BenchmarkTest(const std::atomic<int32_t>* cardIndex) {
 
     const std::wstring path = index >= 0 && index < kMaxCards ? CardList[index] : std::wstring();
     theCard.Open(path);
+    PublishLinkStatus(LinkStatus(theCard.linkRecord));
     wchar_t device[kDisplayNameChars];
     CardDisplayName(device, kDisplayNameChars, index);
     LogAddFormatted(L"Testing device %ls", device, kLogBenchmark);

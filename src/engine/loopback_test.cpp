@@ -8,6 +8,7 @@
 
 #include "card/card_connection.h"
 #include "card/card_list.h"
+#include "engine/card_scan.h"
 #include "engine/error_status.h"
 #include "engine/log_line.h"
 #include "engine/run_observer.h"
@@ -125,6 +126,7 @@ void LoopbackTest(const std::atomic<int32_t>* cardIndex) {
     // The path is copied now: the card table may be released while a late thread still runs.
     const std::wstring path = index >= 0 && index < kMaxCards ? CardList[index] : std::wstring();
     theCard.Open(path);
+    PublishLinkStatus(LinkStatus(theCard.linkRecord));
     wchar_t device[kDisplayNameChars];
     CardDisplayName(device, kDisplayNameChars, index);
     LogAddFormatted(L"Testing device %ls", device, kLogLoopback);

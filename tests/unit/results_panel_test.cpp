@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "card/card_connection.h"
 #include "display/log_view.h"
 #include "display/throughput_chart.h"
+#include "engine/card_scan.h"
 #include "engine/run_state.h"
 #include "engine/test_settings.h"
 #include "log/logger.h"
@@ -188,7 +188,7 @@ class ResultsPanelTest : public ThroughputChartTest {
     void SetUp() override {
         ResetRunState();
         InitTestSettings(TestSettings);
-        theCard.linkRecord = {};
+        PublishLinkStatus(0);
         CreateTheLog();
         linesPerPage = 16;
         theThroughputChart = &chart;
@@ -241,8 +241,7 @@ TEST_F(ResultsPanelTest, LinkSelectsTheChartScale) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "Gen" << c.speed << " x" << c.width);
         chart.SetScale(1234, 7, 3);
-        WriteLe16(theCard.linkRecord.bytes + kLinkStatusOffset,
-                  static_cast<uint16_t>(c.speed | (c.width << 4)));
+        PublishLinkStatus(static_cast<uint16_t>(c.speed | (c.width << 4)));
         Paint();
         const bool kept = c.maximum == 0;
         EXPECT_EQ(chart.scaleMax, kept ? 1234 : c.maximum);

@@ -1,4 +1,4 @@
-#include "card/card_info.h"
+#include "engine/card_scan.h"
 
 #include "engine_world.h"
 

@@ -1,6 +1,7 @@
-#include "card/card_info.h"
+#include "engine/card_scan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cwchar>
 #include <iterator>
@@ -19,6 +20,8 @@ void AddCardEntry(int index) {
 }
 
 namespace {
+
+std::atomic<uint16_t> lastOpenedLinkStatus{0};
 
 void LogInformation(const wchar_t* format, ...) {
     wchar_t line[kDisplayNameChars];
@@ -44,27 +47,46 @@ std::wstring DriverVersionText(const uint8_t (&record)[kDriverVersionBytes]) {
 
 }  // namespace
 
-void ShowCardInformation(const std::wstring& path) {
-    // The result is not acted upon: a card that fails to open still shows what theCard holds
-    // from the last good open (or zeros), which is what the engineer sees in the log.
-    theCard.Open(path);
+LinkShape LastOpenedLink() {
+    const uint16_t status = lastOpenedLinkStatus;
+    return {LinkSpeed(status), LinkWidth(status)};
+}
+
+void PublishLinkStatus(uint16_t linkStatus) { lastOpenedLinkStatus = linkStatus; }
+
+CardFacts ShowCardInformation(const std::wstring& path) {
+    // A card that fails to open still shows what theCard holds from the last good open (or
+    // zeros), which is what the engineer sees in the log.
+    CardFacts facts;
+    facts.open = theCard.Open(path)         ? CardOpen::Opened
+                 : theCard.signatureRefused ? CardOpen::SignatureRefused
+                                            : CardOpen::Failed;
+    PublishLinkStatus(LinkStatus(theCard.linkRecord));
 
     wchar_t hardware[8];
     wchar_t firmware[8];
     theCard.FormatVersions(hardware, firmware);
     uint8_t version[kDriverVersionBytes] = {};
     if (!theCard.GetDriverVersion(version)) std::fill(std::begin(version), std::end(version), 0);
+    facts.hardwareVersion = hardware;
+    facts.firmwareVersion = firmware;
+    facts.driverVersion = DriverVersionText(version);
+    facts.linkStatus = LinkStatus(theCard.linkRecord);
+    facts.deviceControl = DeviceControl(theCard.linkRecord);
+    facts.linkSpeed = LinkSpeed(facts.linkStatus);
+    facts.linkWidth = LinkWidth(facts.linkStatus);
+    facts.maxPayloadBytes = MaxPayloadBytes(facts.deviceControl);
+    facts.maxReadRequestBytes = MaxReadRequestBytes(facts.deviceControl);
 
-    const uint16_t linkStatus = LinkStatus(theCard.linkRecord);
-    const uint32_t deviceControl = DeviceControl(theCard.linkRecord);
     LogInformation(L"Card Hardware Version: %ls", hardware);
     LogInformation(L"Card Firmware Version: %ls", firmware);
-    LogInformation(L"Device Driver Version: %ls", DriverVersionText(version).c_str());
-    LogInformation(L"Link Speed: Gen%d", LinkSpeed(linkStatus));
-    LogInformation(L"Link Width: x%d", LinkWidth(linkStatus));
-    LogInformation(L"Max Payload Size: %d bytes", MaxPayloadBytes(deviceControl));
-    LogInformation(L"Max Read Request Size: %d bytes", MaxReadRequestBytes(deviceControl));
+    LogInformation(L"Device Driver Version: %ls", facts.driverVersion.c_str());
+    LogInformation(L"Link Speed: Gen%d", facts.linkSpeed);
+    LogInformation(L"Link Width: x%d", facts.linkWidth);
+    LogInformation(L"Max Payload Size: %d bytes", facts.maxPayloadBytes);
+    LogInformation(L"Max Read Request Size: %d bytes", facts.maxReadRequestBytes);
     theCard.Close();
+    return facts;
 }
 
 void ReportNoCards() {
