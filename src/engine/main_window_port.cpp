@@ -2,10 +2,12 @@
 
 #include <atomic>
 
+#include "log/logger.h"
+
 namespace {
 
 class NullPort final : public MainWindowPort {
-public:
+  public:
     void LogChanged() override {}
     void Repaint() override {}
     void EnableControl(int, bool) override {}
@@ -22,8 +24,14 @@ public:
 NullPort nullPort;
 std::atomic<MainWindowPort*> currentPort{&nullPort};
 
+void TellPortOfNewRecord() { currentPort.load()->LogChanged(); }
+
 }  // namespace
 
 MainWindowPort& Port() { return *currentPort.load(); }
 
-void SetMainWindowPort(MainWindowPort* port) { currentPort.store(port ? port : &nullPort); }
+// The log knows no window: the port hears of each record through the log's listener.
+void SetMainWindowPort(MainWindowPort* port) {
+    currentPort.store(port ? port : &nullPort);
+    SetLogListener(port ? &TellPortOfNewRecord : nullptr);
+}

@@ -1,6 +1,6 @@
 // Follows the event log as it grows: hands each record added since the last call to a
 // callback, exactly once and in log order, even when several threads ask at once (every
-// thread that adds a record calls the port's LogChanged). The command-line runner prints
+// thread that adds a record calls the log's listener). The command-line runner prints
 // records this way, and the window's live log file appends them.
 #pragma once
 

@@ -7,8 +7,6 @@
 #include <cwchar>
 #include <thread>
 
-#include "engine/main_window_port.h"
-
 std::atomic<Logger*> theLog{nullptr};
 std::atomic<bool> shuttingDown{false};
 
@@ -16,19 +14,20 @@ namespace {
 
 constexpr wchar_t kBlank = L' ';
 
-// LogAdd calls between taking theLog and finishing their hand-over to the port. DestroyTheLog
+// LogAdd calls between taking theLog and finishing their hand-over to the listener. DestroyTheLog
 // waits for this to reach 0, so a test thread that loaded the pointer just before the main
 // window released the log never writes into freed memory.
 std::atomic<int> logAddsInFlight{0};
 
 // How long DestroyTheLog waits for a late LogAdd. A LogAdd holds the log lock for a few
-// microseconds; only a port blocked in LogChanged takes longer, and then leaking the log is
+// microseconds; only a listener that blocks takes longer, and then leaking the log is
 // better than freeing it under that thread.
 constexpr auto kDestroyWait = std::chrono::seconds(5);
 
 int64_t SystemClock() { return static_cast<int64_t>(std::time(nullptr)); }
 
 std::atomic<LogClock> logClock{&SystemClock};
+std::atomic<LogListener> logListener{nullptr};
 
 // The slot of record `index` (>= 0 from the oldest, < 0 back from the newest), or -1.
 int32_t SlotOf(int index, int32_t capacity, int32_t oldest, int32_t next, int32_t count) {
@@ -169,16 +168,18 @@ bool Logger::CopyRecordBySerial(uint64_t wanted, LogRecord* record) {
     return true;
 }
 
+void SetLogListener(LogListener listener) { logListener = listener; }
+
 void LogAdd(const wchar_t* text, LogCategory category) {
     if (shuttingDown.load()) return;
     // Counted before theLog is loaded (both sequentially consistent): DestroyTheLog, which
     // swaps theLog out before it reads the count, then either sees this call or this call
-    // sees no log. The hand-over stays inside the count because a port may read the log on
-    // this thread (the command-line runner copies out the new records).
+    // sees no log. The hand-over stays inside the count because a listener may read the log
+    // on this thread (the command-line runner copies out the new records).
     logAddsInFlight.fetch_add(1);
     if (Logger* log = theLog.load()) {
         log->Add(text, category);
-        Port().LogChanged();
+        if (LogListener listener = logListener.load()) listener();
     }
     logAddsInFlight.fetch_sub(1);
 }
@@ -272,7 +273,7 @@ void ReleaseLog(Logger* old) {
     while (logAddsInFlight.load() != 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::yield();
     }
-    // A LogAdd still inside after the wait is stuck in its port; leave it the log.
+    // A LogAdd still inside after the wait is stuck in its listener; leave it the log.
     if (logAddsInFlight.load() == 0) delete old;
 }
 

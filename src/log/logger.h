@@ -18,7 +18,7 @@ struct LogRecord {
 };
 
 class Logger {
-public:
+  public:
     Logger();
     virtual ~Logger();
     Logger(const Logger&) = delete;
@@ -43,7 +43,7 @@ public:
 
     const int32_t capacity = 10001;
 
-private:
+  private:
     wchar_t* texts;
     LogCategory* categories;
     int64_t* times;
@@ -59,8 +59,12 @@ extern std::atomic<Logger*> theLog;
 // Set when the main window begins to close: from then on nothing is logged.
 extern std::atomic<bool> shuttingDown;
 
-// Appends to theLog (nothing while shutting down or without a log) and tells the window port.
+// Appends to theLog (nothing while shutting down or without a log) and tells the listener.
 void LogAdd(const wchar_t* text, LogCategory category);
+// What a front end hears of each record added: called on the adding thread, outside the log
+// lock, while theLog is still alive. Set while no thread logs; null (the default) for none.
+using LogListener = void (*)();
+void SetLogListener(LogListener listener);
 // Formats `format` with one wide-string argument (%ls) into 300 characters, cut to fit.
 void LogAddFormatted(const wchar_t* format, const wchar_t* argument, LogCategory category);
 
