@@ -2,19 +2,19 @@
 
 #include <cstdint>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <shellapi.h>
-#endif
-
 std::wstring FromUtf8(const std::string& bytes) {
     std::wstring out;
     for (size_t i = 0; i < bytes.size();) {
         const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2
-                                : (lead >> 3) == 30 ? 3 : -1;
-        uint32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F
-                                                                               : lead & 0x07;
+        int extra = lead < 0x80         ? 0
+                    : (lead >> 5) == 6  ? 1
+                    : (lead >> 4) == 14 ? 2
+                    : (lead >> 3) == 30 ? 3
+                                        : -1;
+        uint32_t c = extra == 0   ? lead
+                     : extra == 1 ? lead & 0x1F
+                     : extra == 2 ? lead & 0x0F
+                                  : lead & 0x07;
         bool ok = extra >= 0;
         for (int k = 1; ok && k <= extra; ++k) {
             if (i + k >= bytes.size()) {
@@ -48,18 +48,12 @@ void Print(std::FILE* stream, const std::wstring& text) {
     std::fflush(stream);
 }
 
+#ifndef _WIN32
+// POSIX hands the arguments over as bytes; the terminal's UTF-8 needs no setting up. Windows
+// has its own (console_win.cpp).
 std::vector<std::wstring> PrepareConsole(int argc, char** argv) {
     std::vector<std::wstring> args;
-#ifdef _WIN32
-    // Records hold characters beyond the console's code page (the en dash of the group lines).
-    SetConsoleOutputCP(CP_UTF8);
-    int count = 0;
-    if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
-        for (int i = 1; i < count; ++i) args.emplace_back(wide[i]);
-        LocalFree(wide);
-        return args;
-    }
-#endif
     for (int i = 1; i < argc; ++i) args.push_back(FromUtf8(argv[i]));
     return args;
 }
+#endif
