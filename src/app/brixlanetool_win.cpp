@@ -64,7 +64,7 @@ void LookUpGradientFill(const OSVERSIONINFOW& version) {
     if (version.dwPlatformId != VER_PLATFORM_WIN32_NT || version.dwMajorVersion < 5) return;
     HMODULE msimg32 = LoadLibraryW(L"Msimg32.dll");
     if (!msimg32) return;
-    gradientFill = reinterpret_cast<GradientFillFunction>(
+    gradientFill = reinterpret_cast<GradientFillEntry>(
         reinterpret_cast<void*>(GetProcAddress(msimg32, "GradientFill")));
 }
 

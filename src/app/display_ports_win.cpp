@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/main_window_win.h"
+#include "app/results_panel_win.h"
 
 void Win32LogViewPort::SetScrollBar(const ScrollBarState& state) {
     if (!logScrollBar) return;
@@ -25,8 +26,4 @@ void Win32LogViewPort::SetScrollPosition(int32_t position) {
     if (logScrollBar) SetScrollPos(logScrollBar, SB_CTL, position, TRUE);
 }
 
-void Win32LogViewPort::RedrawPanel() {
-    if (!panelWindow) return;
-    InvalidateRect(panelWindow, nullptr, FALSE);
-    UpdateWindow(panelWindow);
-}
+void Win32LogViewPort::RedrawPanel() { RedrawPanelNow(); }

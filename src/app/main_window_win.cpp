@@ -28,7 +28,7 @@ HINSTANCE instance = nullptr;
 HWND mainWindow = nullptr;
 HWND panelWindow = nullptr;
 HWND logScrollBar = nullptr;
-GradientFillFunction gradientFill = nullptr;
+GradientFillEntry gradientFill = nullptr;
 HBRUSH whiteBrush = nullptr;
 HFONT logFont = nullptr;
 HFONT headerFont = nullptr;
@@ -72,12 +72,6 @@ HFONT CreateTahoma(int cellHeight, bool italic) {
     return CreateFontW(cellHeight, 0, 0, 0, kBoldWeight, italic ? TRUE : FALSE, FALSE, FALSE,
                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                        DEFAULT_PITCH | FF_SWISS, L"Tahoma");
-}
-
-void RedrawPanelNow() {
-    if (!panelWindow) return;
-    InvalidateRect(panelWindow, nullptr, FALSE);
-    UpdateWindow(panelWindow);
 }
 
 // --- Handlers ---------------------------------------------------------------------------------
@@ -328,17 +322,7 @@ void InitMainWindow(HWND window) {
 }
 
 void ResetAndScan(HWND window) {
-    TestCounters.operations = 0;
-    TestCounters.readBlocks = 0;
-    TestCounters.writeBlocks = 0;
-    TestCounters.errors = 0;
-    TestCounters.startTime = 0;
-    TestCounters.elapsedSeconds = 0;
-    TestCounters.peakRateMBps = 0;
-    TestCounters.maxReadMBps = 0;
-    TestCounters.maxWriteMBps = 0;
-    TestCounters.minReadMBps = 0;
-    TestCounters.minWriteMBps = 0;
+    ResetCounters(kMainWindowReset);
 
     if (Logger* log = theLog.load()) log->Clear();
     firstShown = 0;

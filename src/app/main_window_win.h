@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "app/gdi_canvas_win.h"
+
 inline constexpr const wchar_t* kMainWindowClass = L"BRIXLANE";
 inline constexpr const wchar_t* kMainWindowTemplate = L"BRIXLANE";
 inline constexpr const wchar_t* kIconGroup = L"BRIXLANE";
@@ -18,14 +20,12 @@ inline constexpr UINT kRefreshTimerMs = 10;
 inline constexpr int kMinTrackWidthPixels = 750;
 inline constexpr int kMinTrackHeightPixels = 530;
 
-using GradientFillFunction = BOOL(WINAPI*)(HDC, PTRIVERTEX, ULONG, PVOID, ULONG, ULONG);
-
 extern HINSTANCE instance;
 extern HWND mainWindow;
 extern HWND panelWindow;   // control 1047, the results panel
 extern HWND logScrollBar;  // control 1050, the log view's scroll bar
 // Msimg32's GradientFill, looked up at start-up; null when the system has none.
-extern GradientFillFunction gradientFill;
+extern GradientFillEntry gradientFill;
 extern HBRUSH whiteBrush;
 extern HFONT logFont;
 extern HFONT headerFont;

@@ -7,6 +7,12 @@
 
 WNDPROC previousPanelProc = nullptr;
 
+void RedrawPanelNow() {
+    if (!panelWindow) return;
+    InvalidateRect(panelWindow, nullptr, FALSE);
+    UpdateWindow(panelWindow);
+}
+
 namespace {
 
 // The whole panel is painted into one off-screen bitmap and copied to the screen at once,

@@ -8,3 +8,6 @@
 extern WNDPROC previousPanelProc;
 
 LRESULT CALLBACK PanelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Repaints the whole panel now (main thread), if it exists yet.
+void RedrawPanelNow();

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/main_window_win.h"
+#include "app/results_panel_win.h"
 #include "display/log_view.h"
 #include "log/log_export.h"
 #include "log/logger.h"
@@ -46,12 +47,6 @@ void Win32WindowPort::AppendNewRecords() {
     });
 }
 
-void Win32WindowPort::RepaintPanel() {
-    if (!panelWindow) return;
-    InvalidateRect(panelWindow, nullptr, FALSE);
-    UpdateWindow(panelWindow);
-}
-
 void Win32WindowPort::LogChanged() {
     if (liveLog_) AppendNewRecords();
     if (OnMainThread()) {
@@ -63,7 +58,7 @@ void Win32WindowPort::LogChanged() {
 
 void Win32WindowPort::Repaint() {
     if (OnMainThread()) {
-        RepaintPanel();
+        RedrawPanelNow();
     } else {
         Request(repaint_);
     }
@@ -101,7 +96,7 @@ bool Win32WindowPort::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return true;
         case kRepaintMessage:
             Handling(repaint_);
-            RepaintPanel();
+            RedrawPanelNow();
             return true;
         case kEnableControlMessage:
             EnableWindow(GetDlgItem(mainWindow, static_cast<int>(wParam)), lParam != 0);

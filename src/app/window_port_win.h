@@ -73,7 +73,6 @@ class Win32WindowPort final : public MainWindowPort {
     // are no frames, and the request is over at once.
     void Handling(Coalesced& change);
     void AppendNewRecords();
-    static void RepaintPanel();
 
     const DWORD mainThread_;
     Coalesced logChanged_{kLogChangedMessage};

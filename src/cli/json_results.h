@@ -10,13 +10,14 @@
 #include "cli/cli_options.h"
 #include "cli/run_recorder.h"
 #include "engine/card_scan.h"
+#include "engine/product.h"
 
 // Keys stay in the order the README documents them.
 using Json = nlohmann::ordered_json;
 
 inline constexpr const char* kResultsProgramName = "brixlanetool-cli";
-inline constexpr const char* kResultsProgramVersion = "V1.0";
-inline constexpr int kResultsProgramBuild = 1001;
+inline constexpr const char* kResultsProgramVersion = BRIXLANE_VERSION_TEXT;
+inline constexpr int kResultsProgramBuild = BRIXLANE_BUILD;
 
 // What the runner knows of one card's turn besides what the recorder kept.
 struct CardOutcome {

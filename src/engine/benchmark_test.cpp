@@ -236,11 +236,7 @@ void BenchmarkTest(const std::atomic<int32_t>* cardIndex) {
 
     TestCounters.statusText = StatusText::Benchmark;
     ++TestControl.activeThreads;
-    TestCounters.readBlocks = 0;
-    TestCounters.writeBlocks = 0;
-    TestCounters.operations = 0;
-    TestCounters.maxReadMBps = 0;
-    TestCounters.maxWriteMBps = 0;
+    ResetCounters(kBenchmarkStartReset);
     LogAdd(L"START OF PCIE BENCHMARK TEST", kLogBenchmark);
 
     const std::wstring path = index >= 0 && index < kMaxCards ? CardList[index] : std::wstring();

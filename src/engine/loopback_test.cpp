@@ -118,7 +118,7 @@ void LoopbackTest(const std::atomic<int32_t>* cardIndex) {
     LoopbackRun run;
     run.outcome.cardSlot = index;
     run.outcome.testMode = 0;
-    TestCounters.errors = 0;
+    ResetCounters(kLoopbackStartReset);
     const int64_t startTime = static_cast<int64_t>(std::time(nullptr));
     TestCounters.statusText = StatusText::Loopback;
     LogAdd(L"START OF PCIE TEST - LOOPBACK TEST", kLogLoopback);

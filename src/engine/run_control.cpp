@@ -61,16 +61,9 @@ RunStart StartRun(const RunRequest& request) {
     TestSettings = request.settings;
     EnableTestInputs(false);
     SetStartStopLabel(true);
-    TestCounters.peakRateMBps = 0;
-    TestCounters.maxReadMBps = 0;
-    TestCounters.maxWriteMBps = 0;
-    TestCounters.operations = 0;
-    TestCounters.errors = 0;
-    TestCounters.readBlocks = 0;
-    TestCounters.writeBlocks = 0;
+    ResetCounters(kStartReset);
     TestCounters.runMinutes = request.runMinutes;
     TestCounters.startTime = Now();
-    TestCounters.elapsedSeconds = 0;
     TestControl.stopRequested = false;
 
     void (*test)(const std::atomic<int32_t>*) = nullptr;

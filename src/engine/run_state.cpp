@@ -19,24 +19,24 @@ const wchar_t* StatusTextString(StatusText status) {
     return L"";
 }
 
+void ResetCounters(unsigned counterSet) {
+    TestCountersRecord& c = TestCounters;
+    if (counterSet & kCountOperations) c.operations = 0;
+    if (counterSet & kCountErrors) c.errors = 0;
+    if (counterSet & kCountBlocks) c.readBlocks = c.writeBlocks = 0;
+    if (counterSet & kPeakRate) c.peakRateMBps = 0;
+    if (counterSet & kMaxRates) c.maxReadMBps = c.maxWriteMBps = 0;
+    if (counterSet & kMinRates) c.minReadMBps = c.minWriteMBps = 0;
+    if (counterSet & kRunTimes) c.startTime = c.elapsedSeconds = 0;
+    if (counterSet & kRunLength) c.runMinutes = 0;
+    if (counterSet & kStatus) c.statusText = StatusText::None;
+}
+
 void ResetRunState() {
     TestControl.stopRequested = true;
     TestControl.testRunning = false;
     TestControl.activeThreads = 0;
-
-    TestCounters.operations = 0;
-    TestCounters.errors = 0;
-    TestCounters.readBlocks = 0;
-    TestCounters.writeBlocks = 0;
-    TestCounters.peakRateMBps = 0;
-    TestCounters.maxReadMBps = 0;
-    TestCounters.maxWriteMBps = 0;
-    TestCounters.minReadMBps = 0;
-    TestCounters.minWriteMBps = 0;
-    TestCounters.startTime = 0;
-    TestCounters.elapsedSeconds = 0;
-    TestCounters.runMinutes = 0;
-    TestCounters.statusText = StatusText::None;
+    ResetCounters(kAllCounters);
 }
 
 void StopTest(bool finish) {

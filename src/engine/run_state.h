@@ -36,6 +36,29 @@ struct TestCountersRecord {
 extern TestControlRecord TestControl;
 extern TestCountersRecord TestCounters;
 
+// The groups of TestCounters that are reset together. Each reset names its own set: Start
+// keeps the minimum rates, the benchmark start keeps `errors`, the loopback start resets only
+// `errors`, the main window reset takes everything.
+enum CounterSet : unsigned {
+    kCountOperations = 1u << 0,  // operations
+    kCountErrors = 1u << 1,      // errors
+    kCountBlocks = 1u << 2,      // readBlocks, writeBlocks
+    kPeakRate = 1u << 3,         // peakRateMBps
+    kMaxRates = 1u << 4,         // maxReadMBps, maxWriteMBps
+    kMinRates = 1u << 5,         // minReadMBps, minWriteMBps
+    kRunTimes = 1u << 6,         // startTime, elapsedSeconds
+    kRunLength = 1u << 7,        // runMinutes
+    kStatus = 1u << 8,           // statusText
+    kAllCounters = (1u << 9) - 1,
+    // The sets the resets of a run take.
+    kStartReset =
+        kCountOperations | kCountErrors | kCountBlocks | kPeakRate | kMaxRates | kRunTimes,
+    kMainWindowReset = kStartReset | kMinRates,
+    kBenchmarkStartReset = kCountOperations | kCountBlocks | kMaxRates,
+    kLoopbackStartReset = kCountErrors,
+};
+void ResetCounters(unsigned counterSet);
+
 // Zeroes every counter, the status text and activeThreads; stopRequested set (idle).
 void ResetRunState();
 
