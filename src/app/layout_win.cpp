@@ -16,8 +16,8 @@ RECT panelRect = {0, 0, 0, 0};
 namespace {
 
 // The five push buttons keep their distance from the right edge.
-constexpr int kRightHandButtons[] = {kStartStopButtonId, kConfigureButtonId, kSaveLogButtonId,
-                                     kAboutButtonId, kExitButtonId};
+constexpr int kRightHandButtons[] = {IDC_START_STOP, IDC_CONFIGURE, IDC_SAVE_LOG, IDC_ABOUT,
+                                     IDC_EXIT};
 
 RECT ControlRectInParent(HWND control, HWND parent) {
     RECT rect;

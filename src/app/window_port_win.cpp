@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/main_window_win.h"
+#include "app/resources/resource.h"
 #include "app/results_panel_win.h"
 #include "display/log_view.h"
 #include "log/log_export.h"
@@ -88,6 +89,20 @@ void Win32WindowPort::SetControlText(int controlId, const std::wstring& text) {
     }
 }
 
+void Win32WindowPort::EnableTestInputs(bool enable) {
+    // Start/Stop and About are not in the list: a run can always be stopped.
+    static constexpr int kTestInputIds[] = {
+        IDC_DEVICE_LIST,   IDC_DURATION_LABEL, IDC_MINUTES_LABEL,
+        IDC_DURATION_EDIT, IDC_LOOPBACK_RADIO, IDC_BENCHMARK_RADIO,
+        IDC_CONFIGURE,     IDC_SAVE_LOG,       IDC_EXIT,
+    };
+    for (int id : kTestInputIds) EnableControl(id, enable);
+}
+
+void Win32WindowPort::SetStartStopLabel(bool running) {
+    SetControlText(IDC_START_STOP, running ? L"Stop" : L"Start");
+}
+
 bool Win32WindowPort::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case kLogChangedMessage:
@@ -121,23 +136,23 @@ void Win32WindowPort::ShowMessage(const std::wstring& text, const std::wstring& 
 void Win32WindowPort::Beep() { MessageBeep(MB_OK); }
 
 void Win32WindowPort::AddDeviceEntry(const std::wstring& name) {
-    SendDlgItemMessageW(mainWindow, kDeviceListId, CB_ADDSTRING, 0,
+    SendDlgItemMessageW(mainWindow, IDC_DEVICE_LIST, CB_ADDSTRING, 0,
                         reinterpret_cast<LPARAM>(name.c_str()));
 }
 
 void Win32WindowPort::SelectDevice(int index) {
-    SendDlgItemMessageW(mainWindow, kDeviceListId, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendDlgItemMessageW(mainWindow, IDC_DEVICE_LIST, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 int Win32WindowPort::SelectedDevice() {
-    const LRESULT selection = SendDlgItemMessageW(mainWindow, kDeviceListId, CB_GETCURSEL, 0, 0);
+    const LRESULT selection = SendDlgItemMessageW(mainWindow, IDC_DEVICE_LIST, CB_GETCURSEL, 0, 0);
     return selection == CB_ERR ? -1 : static_cast<int>(selection);
 }
 
 std::wstring Win32WindowPort::DurationText(int maxChars) {
     if (maxChars <= 0) return {};
     std::vector<wchar_t> buffer(static_cast<size_t>(maxChars) + 1, L'\0');
-    GetDlgItemTextW(mainWindow, kDurationEditId, buffer.data(), maxChars + 1);
+    GetDlgItemTextW(mainWindow, IDC_DURATION_EDIT, buffer.data(), maxChars + 1);
     return buffer.data();
 }
 

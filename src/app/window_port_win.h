@@ -44,8 +44,8 @@ class Win32WindowPort final : public MainWindowPort {
 
     void LogChanged() override;
     void Repaint() override;
-    void EnableControl(int controlId, bool enable) override;
-    void SetControlText(int controlId, const std::wstring& text) override;
+    void EnableTestInputs(bool enable) override;
+    void SetStartStopLabel(bool running) override;
     void ShowMessage(const std::wstring& text, const std::wstring& caption,
                      MessageIcon icon) override;
     void Beep() override;
@@ -65,6 +65,10 @@ class Win32WindowPort final : public MainWindowPort {
         std::atomic<uint32_t> requests{0};
         uint32_t handled = 0;  // main thread only
     };
+
+    // One control of the main window, from any thread.
+    void EnableControl(int controlId, bool enable);
+    void SetControlText(int controlId, const std::wstring& text);
 
     bool OnMainThread() const { return GetCurrentThreadId() == mainThread_; }
     // Posts the request's message unless one is queued or its frame is still on.

@@ -25,8 +25,8 @@ class ConsolePort final : public MainWindowPort {
 
     void LogChanged() override;
     void Repaint() override {}
-    void EnableControl(int, bool) override {}
-    void SetControlText(int, const std::wstring&) override {}
+    void EnableTestInputs(bool) override {}
+    void SetStartStopLabel(bool) override {}
     void ShowMessage(const std::wstring& text, const std::wstring& caption,
                      MessageIcon icon) override;
     void Beep() override {}

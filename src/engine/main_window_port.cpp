@@ -10,8 +10,8 @@ class NullPort final : public MainWindowPort {
   public:
     void LogChanged() override {}
     void Repaint() override {}
-    void EnableControl(int, bool) override {}
-    void SetControlText(int, const std::wstring&) override {}
+    void EnableTestInputs(bool) override {}
+    void SetStartStopLabel(bool) override {}
     void ShowMessage(const std::wstring&, const std::wstring&, MessageIcon) override {}
     void Beep() override {}
     void AddDeviceEntry(const std::wstring&) override {}

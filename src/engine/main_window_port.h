@@ -1,4 +1,5 @@
-// MainWindowPort: everything the core asks of whoever shows it. The Win32 window posts each
+// MainWindowPort: everything the core asks of whoever shows it. The controls, their ids and
+// captions are the window's own business. The Win32 window posts each
 // request to its own thread (a test thread never waits for a paint); the command-line runner
 // prints; tests record the calls. Every method may be called from any thread unless noted.
 #pragma once
@@ -6,23 +7,10 @@
 #include <cstdint>
 #include <string>
 
-// Control ids of the main window that the core names.
-inline constexpr int kDeviceListId = 1044;
-inline constexpr int kDurationLabelId = 1061;
-inline constexpr int kMinutesLabelId = 1062;
-inline constexpr int kDurationEditId = 1060;
-inline constexpr int kLoopbackRadioId = 1038;
-inline constexpr int kBenchmarkRadioId = 1031;
-inline constexpr int kConfigureButtonId = 2;
-inline constexpr int kSaveLogButtonId = 3;
-inline constexpr int kAboutButtonId = 6;
-inline constexpr int kExitButtonId = 8;
-inline constexpr int kStartStopButtonId = 1105;
-
 enum class MessageIcon { Information, Exclamation };
 
 class MainWindowPort {
-public:
+  public:
     virtual ~MainWindowPort() = default;
 
     // A record was added to theLog: show the newest records and repaint the panel. Called on
@@ -32,11 +20,13 @@ public:
     // Repaint the results panel (status, counters, chart) as soon as possible.
     virtual void Repaint() = 0;
 
-    // Enable or disable one control of the main window.
-    virtual void EnableControl(int controlId, bool enable) = 0;
+    // Enable or disable, in this order: the device list, the two duration labels, the
+    // duration edit, both mode radios, Configure, Save Log and Exit. Start/Stop and About
+    // stay enabled, so a run can always be stopped.
+    virtual void EnableTestInputs(bool enable) = 0;
 
-    // Replace the text of one control (the Start/Stop caption).
-    virtual void SetControlText(int controlId, const std::wstring& text) = 0;
+    // The Start/Stop button's caption: "Stop" while `running`, else "Start".
+    virtual void SetStartStopLabel(bool running) = 0;
 
     // A modal message box with an OK button, owned by the main window; returns when it is
     // dismissed. Main thread only.

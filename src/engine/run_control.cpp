@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "card/card_list.h"
-#include "engine/benchmark_test.h"
-#include "engine/loopback_test.h"
+#include "engine/benchmark.h"
+#include "engine/loopback.h"
 #include "engine/main_window_port.h"
 #include "engine/run_observer.h"
 #include "engine/run_state.h"

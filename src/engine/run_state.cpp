@@ -49,15 +49,6 @@ void StopTest(bool finish) {
     }
 }
 
-void SetStartStopLabel(bool running) {
-    Port().SetControlText(kStartStopButtonId, running ? L"Stop" : L"Start");
-}
+void SetStartStopLabel(bool running) { Port().SetStartStopLabel(running); }
 
-void EnableTestInputs(bool enable) {
-    // Start/Stop and About are not in the list: a run can always be stopped.
-    static constexpr int kTestInputIds[] = {
-        kDeviceListId,     kDurationLabelId,   kMinutesLabelId,  kDurationEditId, kLoopbackRadioId,
-        kBenchmarkRadioId, kConfigureButtonId, kSaveLogButtonId, kExitButtonId,
-    };
-    for (int id : kTestInputIds) Port().EnableControl(id, enable);
-}
+void EnableTestInputs(bool enable) { Port().EnableTestInputs(enable); }

@@ -64,8 +64,7 @@ void ResetRunState();
 
 // Asks the run to stop; with finish also returns the window to its idle look.
 void StopTest(bool finish);
-// "Stop" for true, "Start" for false, on the Start/Stop button.
+// "Stop" for true, "Start" for false, on the Start/Stop button (through the window port).
 void SetStartStopLabel(bool running);
-// Enables or disables, in order: device list, the two duration labels, the duration edit,
-// both mode radios, Configure, Save Log and Exit. Start/Stop and About stay enabled.
+// Disables the test inputs during a run and enables them after it (through the window port).
 void EnableTestInputs(bool enable);

@@ -1,4 +1,4 @@
-#include "engine/benchmark_test.h"
+#include "engine/benchmark.h"
 #include "engine_world.h"
 
 namespace {

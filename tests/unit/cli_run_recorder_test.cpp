@@ -4,7 +4,7 @@
 
 #include "cli/rate_histogram.h"
 #include "cli/run_recorder.h"
-#include "engine/loopback_test.h"
+#include "engine/loopback.h"
 #include "engine/run_observer.h"
 #include "engine_world.h"
 

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,19 +14,13 @@
 
 class RecordingPort : public MainWindowPort {
   public:
-    struct EnableCall {
-        int controlId;
-        bool enable;
-        bool operator==(const EnableCall&) const = default;
-    };
     // What the core did so far, and the answers it is given.
     struct State {
         int logChanged = 0;
         int beeps = 0;
         int pumps = 0;
-        std::vector<EnableCall> enableCalls;
-        std::map<int, bool> enabled;        // the last state each control was given
-        std::map<int, std::wstring> texts;  // the last text each control was given
+        std::vector<bool> enableCalls;  // EnableTestInputs, in order
+        bool running = false;           // the last Start/Stop caption asked for: "Stop"
         int selectedDevice = -1;
         std::wstring durationText;
         std::function<void()> onLogChanged;  // runs on the adding thread after each LogChanged
@@ -42,14 +35,11 @@ class RecordingPort : public MainWindowPort {
         if (hook) hook();  // outside the lock: it may read the log or wait for other threads
     }
     void Repaint() override {}
-    void EnableControl(int controlId, bool enable) override {
-        Change([&](State& s) {
-            s.enableCalls.push_back({controlId, enable});
-            s.enabled[controlId] = enable;
-        });
+    void EnableTestInputs(bool enable) override {
+        Change([&](State& s) { s.enableCalls.push_back(enable); });
     }
-    void SetControlText(int controlId, const std::wstring& text) override {
-        Change([&](State& s) { s.texts[controlId] = text; });
+    void SetStartStopLabel(bool running) override {
+        Change([&](State& s) { s.running = running; });
     }
     void ShowMessage(const std::wstring&, const std::wstring&, MessageIcon) override {}
     void Beep() override {
@@ -81,11 +71,12 @@ class RecordingPort : public MainWindowPort {
     void SetDurationText(const std::wstring& text) {
         Change([&](State& s) { s.durationText = text; });
     }
-    // Controls never touched count as enabled and have no text.
-    bool IsEnabled(int controlId) {
-        return Get().enabled.try_emplace(controlId, true).first->second;
+    // Inputs never touched count as enabled.
+    bool InputsEnabled() {
+        const State s = Get();
+        return s.enableCalls.empty() || s.enableCalls.back();
     }
-    std::wstring ControlText(int controlId) { return Get().texts[controlId]; }
+    bool Running() { return Get().running; }
 
     // A bounded poll until `done(*this)` holds; false if it still does not after `limit`.
     bool WaitUntil(const std::function<bool(RecordingPort&)>& done,

@@ -1,4 +1,4 @@
-#include "engine/benchmark_test.h"
+#include "engine/benchmark.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "engine/loopback_test.h"
+#include "engine/loopback.h"
 
 #include <chrono>
 #include <cstdio>
