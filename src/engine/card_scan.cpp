@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdarg>
 #include <cwchar>
 #include <iterator>
 
 #include "card/card_connection.h"
 #include "card/card_list.h"
+#include "engine/log_line.h"
 #include "engine/main_window_port.h"
 #include "engine/test_settings.h"
 #include "log/logger.h"
@@ -22,16 +22,6 @@ void AddCardEntry(int index) {
 namespace {
 
 std::atomic<uint16_t> lastOpenedLinkStatus{0};
-
-void LogInformation(const wchar_t* format, ...) {
-    wchar_t line[kDisplayNameChars];
-    va_list args;
-    va_start(args, format);
-    std::vswprintf(line, kDisplayNameChars, format, args);
-    va_end(args);
-    line[kDisplayNameChars - 1] = L'\0';
-    LogAdd(line, kLogInformation);
-}
 
 // The driver's text ends at the first NUL or after the 32 UTF-16 units the 64-byte record
 // holds. Decoded by hand, as wchar_t is 32 bits on Linux.
@@ -78,13 +68,13 @@ CardFacts ShowCardInformation(const std::wstring& path) {
     facts.maxPayloadBytes = MaxPayloadBytes(facts.deviceControl);
     facts.maxReadRequestBytes = MaxReadRequestBytes(facts.deviceControl);
 
-    LogInformation(L"Card Hardware Version: %ls", hardware);
-    LogInformation(L"Card Firmware Version: %ls", firmware);
-    LogInformation(L"Device Driver Version: %ls", facts.driverVersion.c_str());
-    LogInformation(L"Link Speed: Gen%d", facts.linkSpeed);
-    LogInformation(L"Link Width: x%d", facts.linkWidth);
-    LogInformation(L"Max Payload Size: %d bytes", facts.maxPayloadBytes);
-    LogInformation(L"Max Read Request Size: %d bytes", facts.maxReadRequestBytes);
+    LogLine(kLogInformation, L"Card Hardware Version: %ls", hardware);
+    LogLine(kLogInformation, L"Card Firmware Version: %ls", firmware);
+    LogLine(kLogInformation, L"Device Driver Version: %ls", facts.driverVersion.c_str());
+    LogLine(kLogInformation, L"Link Speed: Gen%d", facts.linkSpeed);
+    LogLine(kLogInformation, L"Link Width: x%d", facts.linkWidth);
+    LogLine(kLogInformation, L"Max Payload Size: %d bytes", facts.maxPayloadBytes);
+    LogLine(kLogInformation, L"Max Read Request Size: %d bytes", facts.maxReadRequestBytes);
     theCard.Close();
     return facts;
 }

@@ -7,15 +7,14 @@
 
 #include "log/ctime_text.h"
 #include "log/logger.h"
+#include "log/wide_format.h"
 
 // Formats one record with a wide printf format (wide strings as %ls) and adds it; the text
 // is cut to the 299 characters a record holds.
 template <typename... Args>
 void LogLine(LogCategory category, const wchar_t* format, Args... args) {
     wchar_t line[kLogTextChars];
-    line[0] = L'\0';
-    std::swprintf(line, kLogTextChars, format, args...);
-    line[kLogTextChars - 1] = L'\0';
+    FormatWideInto(line, kLogTextChars, format, args...);
     LogAdd(line, category);
 }
 
