@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "sim/number_text.h"
+
 const char* const kCliUsage =
     "usage: brixlanetool-cli [--simulate[=OPTIONS]] COMMAND [OPTIONS]\n"
     "\n"
@@ -76,26 +78,6 @@ bool ParseMinutes(const std::wstring& text, double* out) {
     return true;
 }
 
-// Digits with an optional fraction ("1200", "850.5"): no sign, exponent or blanks, so a
-// limit in a script means what it says.
-bool ParseRateLimit(const std::wstring& text, double* out) {
-    size_t digits = 0, point = 0, fraction = 0;
-    for (wchar_t c : text) {
-        if (c >= L'0' && c <= L'9') {
-            (point ? fraction : digits)++;
-        } else if (c == L'.' && !point) {
-            point = 1;
-        } else {
-            return false;
-        }
-    }
-    if (digits == 0 || (point && fraction == 0) || text.size() > 32) return false;
-    const double value = std::wcstod(text.c_str(), nullptr);
-    if (!(value > 0.0) || value > kMaxRateLimitMBps) return false;
-    *out = value;
-    return true;
-}
-
 struct Choice {
     const wchar_t* name;
     uint32_t value;
@@ -118,27 +100,7 @@ constexpr Choice kDirections[] = {{L"read-write", 0}, {L"read", 1}, {L"write", 2
 }  // namespace
 
 bool ParseLinkExpectation(const std::wstring& text, LinkExpectation* out) {
-    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; };
-    if (text.size() < 6 || text.size() > 7 || lower(text[0]) != L'g' || lower(text[1]) != L'e' ||
-        lower(text[2]) != L'n' || lower(text[4]) != L'x') {
-        return false;
-    }
-    const wchar_t s = text[3];
-    if (s < L'1' || s > L'6') return false;
-    int width = 0;
-    for (size_t i = 5; i < text.size(); ++i) {
-        if (text[i] < L'0' || text[i] > L'9') return false;
-        width = width * 10 + (text[i] - L'0');
-    }
-    // The widths a PCIe link can train to; "x04" is no way to write one.
-    if (text[5] == L'0') return false;
-    if (width != 1 && width != 2 && width != 4 && width != 8 && width != 12 && width != 16 &&
-        width != 32) {
-        return false;
-    }
-    out->speed = s - L'0';
-    out->width = width;
-    return true;
+    return ParseLinkText(text, 6, &out->speed, &out->width);
 }
 
 bool ParseCliArguments(const std::vector<std::wstring>& args, CliOptions* options,
@@ -159,8 +121,8 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliOptions* option
             if (arg == L"loopback") command = CliCommand::Loopback;
             if (arg == L"benchmark") command = CliCommand::Benchmark;
             if (command == CliCommand::None) {
-                *error = L"unknown command \"" + arg +
-                         L"\": expected list, info, loopback or benchmark";
+                *error =
+                    L"unknown command \"" + arg + L"\": expected list, info, loopback or benchmark";
                 return false;
             }
             if (o.command != CliCommand::None) {
@@ -202,9 +164,9 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliOptions* option
             continue;
         }
         static const wchar_t* const kValued[] = {
-            L"--card",          L"--minutes",          L"--pattern",       L"--constant",
-            L"--load",          L"--block-mb",         L"--direction",     L"--log",
-            L"--json",          L"--min-loopback-rate", L"--min-read-rate", L"--min-write-rate",
+            L"--card",       L"--minutes",           L"--pattern",       L"--constant",
+            L"--load",       L"--block-mb",          L"--direction",     L"--log",
+            L"--json",       L"--min-loopback-rate", L"--min-read-rate", L"--min-write-rate",
             L"--expect-link"};
         bool known = false;
         for (const wchar_t* v : kValued) known = known || name == v;
@@ -308,7 +270,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliOptions* option
         } else {
             // The three rate limits.
             double rate = 0;
-            if (!ParseRateLimit(value, &rate)) {
+            if (!ParseRateText(value, kMaxRateLimitMBps, &rate)) {
                 *error = name + L" \"" + value +
                          L"\": expected a rate in MB/s above 0 and at most 1000000, e.g. 1500 "
                          L"or 1500.5";

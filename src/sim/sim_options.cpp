@@ -6,6 +6,8 @@
 #include <set>
 #include <vector>
 
+#include "sim/number_text.h"
+
 namespace {
 
 constexpr const wchar_t* kAllowedItems =
@@ -14,10 +16,6 @@ constexpr const wchar_t* kAllowedItems =
     L"no-open, bad-signature";
 
 constexpr const wchar_t* kLinkExpectation = L"expected genSxW with S 1-5 and W 1,2,4,8,12,16,32";
-
-bool IsAllowedWidth(uint64_t w) {
-    return w == 1 || w == 2 || w == 4 || w == 8 || w == 12 || w == 16 || w == 32;
-}
 
 bool IsDecimalDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
@@ -47,43 +45,6 @@ bool ParseWhole(const std::wstring& text, uint64_t max, uint64_t* value) {
         v = v * base + static_cast<uint64_t>(d);
     }
     *value = v;
-    return true;
-}
-
-// Digits with an optional fraction: "1500", "0.5". No exponent, no sign.
-bool ParseRate(const std::wstring& text, double* value) {
-    size_t digits = 0, point = 0, fraction = 0;
-    for (wchar_t c : text) {
-        if (IsDecimalDigit(c)) {
-            (point ? fraction : digits)++;
-        } else if (c == L'.' && !point) {
-            point = 1;
-        } else {
-            return false;
-        }
-    }
-    if (digits == 0 || (point && fraction == 0)) return false;
-    *value = std::wcstod(text.c_str(), nullptr);
-    return *value > 0.0 && *value <= kSimMaxRateMBps;
-}
-
-bool ParseLink(const std::wstring& text, int* speed, int* width) {
-    if (text.size() < 6) return false;
-    if (std::towlower(text[0]) != L'g' || std::towlower(text[1]) != L'e' ||
-        std::towlower(text[2]) != L'n') {
-        return false;
-    }
-    const wchar_t s = text[3];
-    if (s < L'1' || s > static_cast<wchar_t>(L'0' + kSimMaxLinkSpeed)) return false;
-    if (std::towlower(text[4]) != L'x') return false;
-    const std::wstring w = text.substr(5);
-    for (wchar_t c : w) {
-        if (!IsDecimalDigit(c)) return false;
-    }
-    uint64_t lanes = 0;
-    if (!ParseWhole(w, 32, &lanes) || !IsAllowedWidth(lanes)) return false;
-    *speed = s - L'0';
-    *width = static_cast<int>(lanes);
     return true;
 }
 
@@ -182,7 +143,7 @@ bool ParseItem(const std::wstring& item, SimOptions& o, std::wstring* error) {
         return true;
     }
     if (name == L"link") {
-        if (!ParseLink(value, &o.linkSpeed, &o.linkWidth)) {
+        if (!ParseLinkText(value, kSimMaxLinkSpeed, &o.linkSpeed, &o.linkWidth)) {
             *error = Quoted(name, value) + kLinkExpectation;
             return false;
         }
@@ -210,7 +171,7 @@ bool ParseItem(const std::wstring& item, SimOptions& o, std::wstring* error) {
             return true;
         }
         double rate = 0.0;
-        if (!ParseRate(value, &rate)) {
+        if (!ParseRateText(value, kSimMaxRateMBps, &rate)) {
             *error = Quoted(name, value) +
                      L"expected unlimited or MB/s per direction above 0 and at most 1000000";
             return false;
