@@ -40,6 +40,27 @@ class ScopedSelect {
     HGDIOBJ previous_;
 };
 
+// A memory DC with a bitmap the size of the window selected into it, to paint off-screen and
+// copy at once. On going it puts the DC's own bitmap back, deletes ours, then the DC.
+class OffscreenBuffer {
+  public:
+    OffscreenBuffer(HDC screen, int width, int height)
+        : dc_(CreateCompatibleDC(screen)),
+          bitmap_(dc_ ? CreateCompatibleBitmap(screen, width, height) : nullptr),
+          select_(dc_.get(), bitmap_.get()) {}
+    // False when the DC or the bitmap could not be made.
+    bool Ready() const { return bitmap_ != nullptr; }
+    HDC Dc() const { return dc_.get(); }
+
+  private:
+    struct DcDeleter {
+        void operator()(HDC dc) const { DeleteDC(dc); }
+    };
+    std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> dc_;
+    UniqueGdiObject<HBITMAP> bitmap_;
+    ScopedSelect select_;
+};
+
 // The fonts the canvas writes with. The canvas borrows them; the main window makes them once
 // when it is initialised and deletes the log and header fonts when it is destroyed (the chart
 // font lives as long as the chart, which is never destroyed).

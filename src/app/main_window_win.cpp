@@ -29,9 +29,9 @@ HWND mainWindow = nullptr;
 HWND panelWindow = nullptr;
 HWND logScrollBar = nullptr;
 GradientFillEntry gradientFill = nullptr;
-HBRUSH whiteBrush = nullptr;
-HFONT logFont = nullptr;
-HFONT headerFont = nullptr;
+UniqueGdiObject<HBRUSH> whiteBrush;
+UniqueGdiObject<HFONT> logFont;
+UniqueGdiObject<HFONT> headerFont;
 int32_t lineHeight = 0;
 int32_t wheelDelta = 0;
 
@@ -192,12 +192,9 @@ void OnDestroy() {
         budget -= static_cast<int>(kDestroyStepMs);
     } while (TestControl.activeThreads > 0 && budget > 0);
 
-    DeleteObject(whiteBrush);
-    DeleteObject(logFont);
-    DeleteObject(headerFont);
-    whiteBrush = nullptr;
-    logFont = nullptr;
-    headerFont = nullptr;
+    whiteBrush.reset();
+    logFont.reset();
+    headerFont.reset();
     DestroyTheLog();
     ReleaseCardList();
     PostQuitMessage(0);
@@ -282,7 +279,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 void InitMainWindow(HWND window) {
-    whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
+    whiteBrush.reset(CreateSolidBrush(RGB(255, 255, 255)));
 
     HWND panel = GetDlgItem(window, IDC_RESULTS_PANEL);
     previousPanelProc = reinterpret_cast<WNDPROC>(
@@ -296,8 +293,8 @@ void InitMainWindow(HWND window) {
 
     CreateTheLog();
 
-    logFont = CreateTahoma(kLogFontHeightPixels, false);
-    headerFont = CreateTahoma(kHeaderFontHeightPixels, true);
+    logFont.reset(CreateTahoma(kLogFontHeightPixels, false));
+    headerFont.reset(CreateTahoma(kHeaderFontHeightPixels, true));
     lineHeight = kLogFontHeightPixels;
 
     RECT client;

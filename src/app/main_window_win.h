@@ -26,9 +26,10 @@ extern HWND panelWindow;   // control 1047, the results panel
 extern HWND logScrollBar;  // control 1050, the log view's scroll bar
 // Msimg32's GradientFill, looked up at start-up; null when the system has none.
 extern GradientFillEntry gradientFill;
-extern HBRUSH whiteBrush;
-extern HFONT logFont;
-extern HFONT headerFont;
+// Made when the window is initialised, released at their step of its destruction.
+extern UniqueGdiObject<HBRUSH> whiteBrush;
+extern UniqueGdiObject<HFONT> logFont;
+extern UniqueGdiObject<HFONT> headerFont;
 extern int32_t lineHeight;
 extern int32_t wheelDelta;
 

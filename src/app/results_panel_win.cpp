@@ -24,23 +24,19 @@ void PaintPanel(HWND window) {
     GetClientRect(window, &client);
     const int width = client.right;
     const int height = client.bottom;
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = memory ? CreateCompatibleBitmap(dc, width, height) : nullptr;
     // Without the memory context or bitmap this paint is skipped; the next one tries again.
-    if (bitmap) {
-        HGDIOBJ previous = SelectObject(memory, bitmap);
+    OffscreenBuffer buffer(dc, width, height);
+    if (buffer.Ready()) {
+        // The chart's font lives as long as the chart, which is never destroyed.
+        static const HFONT chartFont =
+            theThroughputChart ? CreateChartFont(*theThroughputChart) : nullptr;
         {
-            // The chart's font lives as long as the chart, which is never destroyed.
-            static const HFONT chartFont =
-                theThroughputChart ? CreateChartFont(*theThroughputChart) : nullptr;
-            GdiCanvas canvas(memory, GdiFonts{chartFont, logFont, headerFont}, gradientFill);
+            GdiCanvas canvas(buffer.Dc(), GdiFonts{chartFont, logFont.get(), headerFont.get()},
+                             gradientFill);
             PaintResultsPanel(canvas, width, height);
         }
-        BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
+        BitBlt(dc, 0, 0, width, height, buffer.Dc(), 0, 0, SRCCOPY);
     }
-    if (memory) DeleteDC(memory);
     EndPaint(window, &paint);
 }
 
