@@ -103,36 +103,137 @@ bool ParseLinkExpectation(const std::wstring& text, LinkExpectation* out) {
     return ParseLinkText(text, 6, &out->speed, &out->width);
 }
 
+namespace {
+
+// Which commands an option belongs to.
+enum class Scope { Any, Loopback, Benchmark, Test };
+
+// One option: its name, whether it takes a value, the commands it applies to, and how its
+// value is taken. A value `apply` refuses is reported as NAME "VALUE": expected..., or as
+// NAME needs... when the value is empty and the option says so.
+struct OptionRule {
+    const wchar_t* name;
+    bool takesValue;
+    Scope scope;
+    const wchar_t* expected;
+    const wchar_t* whenEmpty;  // null: an empty value is refused like any other
+    bool (*apply)(const std::wstring& value, CliOptions& o);
+};
+
+bool SetRate(const std::wstring& value, std::optional<double>& limit) {
+    double rate = 0;
+    if (!ParseRateText(value, kMaxRateLimitMBps, &rate)) return false;
+    limit = rate;
+    return true;
+}
+
+template <typename T>
+bool SetWhole(const std::wstring& value, long long min, long long max, T& out) {
+    long long number = 0;
+    if (!ParseWhole(value, min, max, &number)) return false;
+    out = static_cast<T>(number);
+    return true;
+}
+
+constexpr const wchar_t* kRateExpected =
+    L"expected a rate in MB/s above 0 and at most 1000000, e.g. 1500 or 1500.5";
+
+const OptionRule kOptionRules[] = {
+    {L"--detailed", false, Scope::Any, nullptr, nullptr,
+     [](const std::wstring&, CliOptions& o) { return o.detailed = true; }},
+    {L"--stop-on-error", false, Scope::Any, nullptr, nullptr,
+     [](const std::wstring&, CliOptions& o) { return o.stopOnError = true; }},
+    {L"--diagnose", false, Scope::Loopback, nullptr, nullptr,
+     [](const std::wstring&, CliOptions& o) { return o.diagnose = true; }},
+    {L"--card", true, Scope::Any, L"expected a card slot 0-63 or all", nullptr,
+     [](const std::wstring& v, CliOptions& o) {
+         o.allCards = v == L"all";
+         if (!o.allCards) return SetWhole(v, 0, 63, o.card);
+         o.card = 0;
+         return true;
+     }},
+    {L"--minutes", true, Scope::Any,
+     L"expected a run length in minutes, 0 or greater (0 runs until Ctrl-C)", nullptr,
+     [](const std::wstring& v, CliOptions& o) { return ParseMinutes(v, &o.minutes); }},
+    {L"--pattern", true, Scope::Loopback, L"expected incrementing, random or constant", nullptr,
+     [](const std::wstring& v, CliOptions& o) {
+         return ParseChoice(v, kPatterns, &o.patternType);
+     }},
+    {L"--constant", true, Scope::Loopback, L"expected a byte value 0-255", nullptr,
+     [](const std::wstring& v, CliOptions& o) { return SetWhole(v, 0, 255, o.constant); }},
+    {L"--load", true, Scope::Any, L"expected a load in percent, 1-100", nullptr,
+     [](const std::wstring& v, CliOptions& o) { return SetWhole(v, 1, 100, o.load); }},
+    {L"--block-mb", true, Scope::Benchmark, L"expected 1, 2, 4, 8, 16, 32 or 64", nullptr,
+     [](const std::wstring& v, CliOptions& o) {
+         uint32_t mb = 0;
+         if (!SetWhole(v, 1, 64, mb) || (mb & (mb - 1)) != 0) return false;
+         o.blockMB = mb;
+         return true;
+     }},
+    {L"--direction", true, Scope::Benchmark, L"expected read-write, read or write", nullptr,
+     [](const std::wstring& v, CliOptions& o) {
+         return ParseChoice(v, kDirections, &o.direction);
+     }},
+    {L"--log", true, Scope::Any, nullptr, L"needs a file name",
+     [](const std::wstring& v, CliOptions& o) {
+         o.logFile = v;
+         return !v.empty();
+     }},
+    {L"--json", true, Scope::Test, nullptr, L"needs a file name, or - for standard output",
+     [](const std::wstring& v, CliOptions& o) {
+         o.jsonFile = v;
+         return !v.empty();
+     }},
+    {L"--min-loopback-rate", true, Scope::Loopback, kRateExpected, nullptr,
+     [](const std::wstring& v, CliOptions& o) { return SetRate(v, o.minLoopbackRate); }},
+    {L"--min-read-rate", true, Scope::Benchmark, kRateExpected, nullptr,
+     [](const std::wstring& v, CliOptions& o) { return SetRate(v, o.minReadRate); }},
+    {L"--min-write-rate", true, Scope::Benchmark, kRateExpected, nullptr,
+     [](const std::wstring& v, CliOptions& o) { return SetRate(v, o.minWriteRate); }},
+    {L"--expect-link", true, Scope::Test,
+     L"expected genSxW with S 1-6 and W 1, 2, 4, 8, 12, 16 or 32, e.g. gen4x4", nullptr,
+     [](const std::wstring& v, CliOptions& o) {
+         LinkExpectation link;
+         if (!ParseLinkExpectation(v, &link)) return false;
+         o.expectLink = link;
+         return true;
+     }},
+};
+
+bool ParseCommand(const std::wstring& arg, CliOptions& o, std::wstring* error) {
+    static const struct {
+        const wchar_t* name;
+        CliCommand command;
+    } kCommands[] = {{L"list", CliCommand::List},
+                     {L"info", CliCommand::Info},
+                     {L"loopback", CliCommand::Loopback},
+                     {L"benchmark", CliCommand::Benchmark}};
+    for (const auto& c : kCommands) {
+        if (arg != c.name) continue;
+        if (o.command != CliCommand::None) {
+            *error = L"more than one command: \"" + arg + L"\"";
+            return false;
+        }
+        o.command = c.command;
+        return true;
+    }
+    *error = L"unknown command \"" + arg + L"\": expected list, info, loopback or benchmark";
+    return false;
+}
+
+}  // namespace
+
 bool ParseCliArguments(const std::vector<std::wstring>& args, CliOptions* options,
                        std::wstring* error) {
     CliOptions o;
-    bool loopbackOnly = false;
-    bool benchmarkOnly = false;
-    bool testOnly = false;  // either test, but not list or info
-    std::wstring loopbackOption;
-    std::wstring benchmarkOption;
-    std::wstring testOption;
+    // The last option seen of each scope, named in the error if the command does not fit it.
+    std::wstring scoped[4];
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& arg = args[i];
         if (arg.rfind(L"--", 0) != 0) {
-            CliCommand command = CliCommand::None;
-            if (arg == L"list") command = CliCommand::List;
-            if (arg == L"info") command = CliCommand::Info;
-            if (arg == L"loopback") command = CliCommand::Loopback;
-            if (arg == L"benchmark") command = CliCommand::Benchmark;
-            if (command == CliCommand::None) {
-                *error =
-                    L"unknown command \"" + arg + L"\": expected list, info, loopback or benchmark";
-                return false;
-            }
-            if (o.command != CliCommand::None) {
-                *error = L"more than one command: \"" + arg + L"\"";
-                return false;
-            }
-            o.command = command;
+            if (!ParseCommand(arg, o, error)) return false;
             continue;
         }
-
         const size_t equals = arg.find(L'=');
         const std::wstring name = arg.substr(0, equals);
         const bool inlineValue = equals != std::wstring::npos;
@@ -142,150 +243,41 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliOptions* option
             o.help = true;
             continue;
         }
+        // --simulate takes its options only after "=": alone it means the default cards.
         if (name == L"--simulate") {
             o.simulate = true;
             o.simulateOptions = value;
             continue;
         }
-        const bool flag =
-            name == L"--detailed" || name == L"--stop-on-error" || name == L"--diagnose";
-        if (flag) {
-            if (inlineValue) {
-                *error = name + L" takes no value";
-                return false;
-            }
-            if (name == L"--diagnose") {
-                o.diagnose = true;
-                loopbackOnly = true;
-                loopbackOption = name;
-            } else {
-                (name == L"--detailed" ? o.detailed : o.stopOnError) = true;
-            }
-            continue;
+        const OptionRule* rule = nullptr;
+        for (const OptionRule& r : kOptionRules) {
+            if (name == r.name) rule = &r;
         }
-        static const wchar_t* const kValued[] = {
-            L"--card",       L"--minutes",           L"--pattern",       L"--constant",
-            L"--load",       L"--block-mb",          L"--direction",     L"--log",
-            L"--json",       L"--min-loopback-rate", L"--min-read-rate", L"--min-write-rate",
-            L"--expect-link"};
-        bool known = false;
-        for (const wchar_t* v : kValued) known = known || name == v;
-        if (!known) {
+        if (!rule) {
             *error = L"unknown option \"" + name + L"\" (see --help)";
             return false;
         }
-        if (!inlineValue) {
+        if (!rule->takesValue && inlineValue) {
+            *error = name + L" takes no value";
+            return false;
+        }
+        if (rule->takesValue && !inlineValue) {
             if (i + 1 >= args.size()) {
                 *error = name + L" needs a value";
                 return false;
             }
             value = args[++i];
         }
-
-        long long number = 0;
-        uint32_t choice = 0;
-        if (name == L"--card") {
-            if (value == L"all") {
-                o.allCards = true;
-                o.card = 0;
-                testOnly = true;
-                testOption = L"--card all";
-            } else if (!ParseWhole(value, 0, 63, &number)) {
-                *error = L"--card \"" + value + L"\": expected a card slot 0-63 or all";
-                return false;
-            } else {
-                o.card = static_cast<int>(number);
-                o.allCards = false;
-            }
-        } else if (name == L"--minutes") {
-            if (!ParseMinutes(value, &o.minutes)) {
-                *error = L"--minutes \"" + value +
-                         L"\": expected a run length in minutes, 0 or greater (0 runs until "
-                         L"Ctrl-C)";
-                return false;
-            }
-        } else if (name == L"--pattern") {
-            if (!ParseChoice(value, kPatterns, &choice)) {
-                *error = L"--pattern \"" + value + L"\": expected incrementing, random or constant";
-                return false;
-            }
-            o.patternType = choice;
-            loopbackOnly = true;
-            loopbackOption = name;
-        } else if (name == L"--constant") {
-            if (!ParseWhole(value, 0, 255, &number)) {
-                *error = L"--constant \"" + value + L"\": expected a byte value 0-255";
-                return false;
-            }
-            o.constant = static_cast<uint8_t>(number);
-            loopbackOnly = true;
-            loopbackOption = name;
-        } else if (name == L"--load") {
-            if (!ParseWhole(value, 1, 100, &number)) {
-                *error = L"--load \"" + value + L"\": expected a load in percent, 1-100";
-                return false;
-            }
-            o.load = static_cast<int32_t>(number);
-        } else if (name == L"--block-mb") {
-            if (!ParseWhole(value, 1, 64, &number) || (number & (number - 1)) != 0) {
-                *error = L"--block-mb \"" + value + L"\": expected 1, 2, 4, 8, 16, 32 or 64";
-                return false;
-            }
-            o.blockMB = static_cast<uint32_t>(number);
-            benchmarkOnly = true;
-            benchmarkOption = name;
-        } else if (name == L"--direction") {
-            if (!ParseChoice(value, kDirections, &choice)) {
-                *error = L"--direction \"" + value + L"\": expected read-write, read or write";
-                return false;
-            }
-            o.direction = choice;
-            benchmarkOnly = true;
-            benchmarkOption = name;
-        } else if (name == L"--log") {
-            if (value.empty()) {
-                *error = L"--log needs a file name";
-                return false;
-            }
-            o.logFile = value;
-        } else if (name == L"--json") {
-            if (value.empty()) {
-                *error = L"--json needs a file name, or - for standard output";
-                return false;
-            }
-            o.jsonFile = value;
-            testOnly = true;
-            testOption = name;
-        } else if (name == L"--expect-link") {
-            LinkExpectation link;
-            if (!ParseLinkExpectation(value, &link)) {
-                *error = L"--expect-link \"" + value +
-                         L"\": expected genSxW with S 1-6 and W 1, 2, 4, 8, 12, 16 or 32, "
-                         L"e.g. gen4x4";
-                return false;
-            }
-            o.expectLink = link;
-            testOnly = true;
-            testOption = name;
-        } else {
-            // The three rate limits.
-            double rate = 0;
-            if (!ParseRateText(value, kMaxRateLimitMBps, &rate)) {
-                *error = name + L" \"" + value +
-                         L"\": expected a rate in MB/s above 0 and at most 1000000, e.g. 1500 "
-                         L"or 1500.5";
-                return false;
-            }
-            if (name == L"--min-loopback-rate") {
-                o.minLoopbackRate = rate;
-                loopbackOnly = true;
-                loopbackOption = name;
-            } else {
-                (name == L"--min-read-rate" ? o.minReadRate : o.minWriteRate) = rate;
-                benchmarkOnly = true;
-                benchmarkOption = name;
-            }
+        if (!rule->apply(value, o)) {
+            *error = rule->whenEmpty && value.empty()
+                         ? name + L" " + rule->whenEmpty
+                         : name + L" \"" + value + L"\": " + rule->expected;
+            return false;
         }
+        // Only "--card all" is for the tests alone; a card slot fits every command.
+        const bool allCards = name == L"--card" && o.allCards;
+        const Scope scope = allCards ? Scope::Test : rule->scope;
+        if (scope != Scope::Any) scoped[static_cast<int>(scope)] = allCards ? L"--card all" : name;
     }
 
     if (o.help) {
@@ -296,17 +288,23 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliOptions* option
         *error = L"no command given: expected list, info, loopback or benchmark";
         return false;
     }
-    if (loopbackOnly && o.command != CliCommand::Loopback) {
-        *error = loopbackOption + L" applies to the loopback test only";
-        return false;
-    }
-    if (benchmarkOnly && o.command != CliCommand::Benchmark) {
-        *error = benchmarkOption + L" applies to the benchmark test only";
-        return false;
-    }
-    if (testOnly && o.command != CliCommand::Loopback && o.command != CliCommand::Benchmark) {
-        *error = testOption + L" applies to the loopback and benchmark tests only";
-        return false;
+    const bool test = o.command == CliCommand::Loopback || o.command == CliCommand::Benchmark;
+    const struct {
+        Scope scope;
+        bool fits;
+        const wchar_t* applies;
+    } kScopes[] = {
+        {Scope::Loopback, o.command == CliCommand::Loopback, L" applies to the loopback test only"},
+        {Scope::Benchmark, o.command == CliCommand::Benchmark,
+         L" applies to the benchmark test only"},
+        {Scope::Test, test, L" applies to the loopback and benchmark tests only"},
+    };
+    for (const auto& s : kScopes) {
+        const std::wstring& option = scoped[static_cast<int>(s.scope)];
+        if (!option.empty() && !s.fits) {
+            *error = option + s.applies;
+            return false;
+        }
     }
     // A limit on a direction the run never measures could never be met, nor fail honestly.
     if (o.minReadRate && o.direction == 2) {
