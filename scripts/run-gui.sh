@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Builds brixlanetool.exe for Windows (cross, with MinGW-w64) and runs it under Wine on the
 # simulated card. With a working $DISPLAY the window opens there and stays until it is closed;
 # without one it runs under a private Xvfb, and this script closes it once it has started.
@@ -10,8 +10,9 @@
 #
 # BRIXLANE_WIN_BUILD chooses another build folder; JOBS the number of compile jobs (2).
 set -eu
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$REPO_ROOT
 build=${BRIXLANE_WIN_BUILD:-$root/build-win}
 wine_run=$root/cmake/wine-run.sh
 shots=$build/screenshots
@@ -28,7 +29,6 @@ mkdir -p "$shots"
 
 if [ $# -eq 0 ]; then set -- --simulate; fi
 
-xvfb_pid=
 app_pid=
 work=$(mktemp -d)
 cleanup() {
@@ -37,10 +37,7 @@ cleanup() {
         kill "$app_pid" 2>/dev/null || true
         wait "$app_pid" 2>/dev/null || true
     fi
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
+    stop_xvfb
     rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
@@ -48,15 +45,7 @@ trap cleanup EXIT INT TERM
 if [ -n "${DISPLAY:-}" ] && xwininfo -root >/dev/null 2>&1; then
     on_xvfb=false
 else
-    command -v Xvfb >/dev/null 2>&1 || { echo "run-gui.sh: no display and no Xvfb" >&2; exit 1; }
-    # Xvfb picks a free display itself and tells us its number.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-    xvfb_pid=$!
-    i=0
-    while [ ! -s "$work/display" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
-    [ -s "$work/display" ] || { echo "run-gui.sh: Xvfb did not start" >&2; exit 1; }
-    DISPLAY=:$(cat "$work/display")
-    export DISPLAY
+    start_xvfb "$work/xvfb.log" || die "run-gui.sh: no display, and Xvfb could not start"
     on_xvfb=true
 fi
 
