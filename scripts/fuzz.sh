@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Builds every libFuzzer target tests/fuzz/*_fuzz.cpp with clang (outside the g++ CMake build)
-# and runs each for a bounded time from its committed seed corpus.
+# Builds every libFuzzer target tests/fuzz/*_fuzz.cpp with clang (the CMake build with
+# -DBRIXLANE_FUZZ=ON, in build-fuzz/) and runs each for a bounded time from its committed
+# seed corpus.
 #
 #   scripts/fuzz.sh                 every target, FUZZ_SECONDS (default 30) each
 #   scripts/fuzz.sh logger_add      only the named targets
 #
-# A target lists the core sources it needs on a "// fuzz-sources:" line; without one it gets
-# the whole portable core. New inputs the fuzzer finds go to build-fuzz/, never into the
+# tests/fuzz/CMakeLists.txt names the library each target links. New inputs the fuzzer finds go to build-fuzz/, never into the
 # committed corpus; a crash leaves its input in build-fuzz/ and fails the script.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -28,21 +28,17 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 [ ${#targets[@]} -gt 0 ] || die "no fuzz targets in tests/fuzz"
 
+note "building the fuzz targets"
+CXX=$CXX_FUZZ cmake -S "$REPO_ROOT" -B "$OUT" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBRIXLANE_FUZZ=ON -DBRIXLANE_BENCH=OFF >/dev/null
+for target in "${targets[@]}"; do
+    [ -f "tests/fuzz/${target}_fuzz.cpp" ] || die "no tests/fuzz/${target}_fuzz.cpp"
+    cmake --build "$OUT" --parallel "$JOBS" --target "${target}_fuzz"
+done
+
 failed=0
 for target in "${targets[@]}"; do
-    source_file=tests/fuzz/${target}_fuzz.cpp
-    [ -f "$source_file" ] || die "no $source_file"
-    sources=$(sed -n 's|^// fuzz-sources:||p' "$source_file" | head -n 1)
-    if [ -z "$sources" ]; then
-        sources=$(ls src/card/*.cpp src/sim/*.cpp src/engine/*.cpp src/log/*.cpp \
-            src/display/*.cpp 2>/dev/null | grep -v '_win\.cpp$' || true)
-    fi
-    binary=$OUT/${target}_fuzz
-    note "building $target"
-    # shellcheck disable=SC2086  # the source list is meant to split
-    "$CXX_FUZZ" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
-        -fno-sanitize-recover=all -I src "$source_file" $sources -o "$binary"
-
+    binary=$OUT/tests/fuzz/${target}_fuzz
     work=$OUT/corpus/$target
     mkdir -p "$work"
     seeds=tests/fuzz/corpus/$target

@@ -155,11 +155,7 @@ for stage in "${stages[@]}"; do
             stage_windows || true
             ;;
         fuzz)
-            if [ -f "$REPO_ROOT/scripts/fuzz.sh" ]; then
-                if bash "$REPO_ROOT/scripts/fuzz.sh"; then record fuzz PASS "$start"; else record fuzz FAIL "$start"; fi
-            else
-                note "no scripts/fuzz.sh: no fuzzers yet"
-            fi
+            if bash "$REPO_ROOT/scripts/fuzz.sh"; then record fuzz PASS "$start"; else record fuzz FAIL "$start"; fi
             ;;
     esac
 done

@@ -1,6 +1,5 @@
 // The runner's command line: arguments split at NUL bytes of the input. Every argument list is
 // either accepted within the documented ranges or refused with a message.
-// fuzz-sources: src/cli/cli_options.cpp
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

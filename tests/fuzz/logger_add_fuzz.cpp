@@ -2,8 +2,6 @@
 // bytes one wide character (little-endian). Each input is added to one long-lived log, so the
 // ring wraps as the fuzzer runs; the stored record must match the nine steps of Add and the
 // record before it must be left as it was.
-//
-// fuzz-sources: src/log/logger.cpp src/log/log_category.cpp src/engine/main_window_port.cpp
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

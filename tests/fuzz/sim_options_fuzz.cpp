@@ -1,6 +1,5 @@
 // The simulated card's option text, as anyone may type it after --simulate=: the parser must
 // accept or refuse it whole, with a message naming the bad item, and never misbehave.
-// fuzz-sources: src/sim/sim_options.cpp src/sim/link_model.cpp
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
