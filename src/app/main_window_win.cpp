@@ -306,7 +306,7 @@ void InitMainWindow(HWND window) {
     panelWindow = panel;
     logScrollBar = GetDlgItem(window, IDC_LOG_SCROLLBAR);
 
-    theThroughputChart = new Win32ThroughputChart(chartOwner, kChartPlaceholderId);
+    theThroughputChart = new Win32ThroughputChart(chartOwner, IDC_CHART_FRAME);
 
     ResetAndScan(window);
     TestControl.stopRequested = true;

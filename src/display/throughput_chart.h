@@ -40,9 +40,6 @@ class Win32Module {
     ModuleOwner& owner;
 };
 
-// The id of the hidden edit control of the main window whose place the chart takes.
-inline constexpr int32_t kChartPlaceholderId = 1109;
-
 class Win32ThroughputChart final : public Win32Module {
   public:
     Win32ThroughputChart(ModuleOwner& owner, int32_t controlId);

@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr int32_t kChartPlaceholderId = 1109;
+
 // The owner window as the chart sees it: a placeholder control at a screen rectangle, and a
 // client area whose origin sits at 100, 50 on the screen.
 class FakeOwner : public ModuleOwner {
