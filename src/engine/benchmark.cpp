@@ -239,12 +239,7 @@ void BenchmarkTest(const std::atomic<int32_t>* cardIndex) {
     ResetCounters(kBenchmarkStartReset);
     LogAdd(L"START OF PCIE BENCHMARK TEST", kLogBenchmark);
 
-    const std::wstring path = index >= 0 && index < kMaxCards ? CardList[index] : std::wstring();
-    theCard.Open(path);
-    PublishLinkStatus(LinkStatus(theCard.linkRecord));
-    wchar_t device[kDisplayNameChars];
-    CardDisplayName(device, kDisplayNameChars, index);
-    LogAddFormatted(L"Testing device %ls", device, kLogBenchmark);
+    OpenCardForRun(index, kLogBenchmark);
     Port().Repaint();
 
     const uint32_t direction = TestSettings.benchmarkDirection;

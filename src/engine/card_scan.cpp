@@ -44,6 +44,17 @@ LinkShape LastOpenedLink() {
 
 void PublishLinkStatus(uint16_t linkStatus) { lastOpenedLinkStatus = linkStatus; }
 
+std::wstring OpenCardForRun(int32_t index, LogCategory category) {
+    // The path is copied now: the card table may be released while a late thread still runs.
+    const std::wstring path = index >= 0 && index < kMaxCards ? CardList[index] : std::wstring();
+    theCard.Open(path);
+    PublishLinkStatus(LinkStatus(theCard.linkRecord));
+    wchar_t device[kDisplayNameChars];
+    CardDisplayName(device, kDisplayNameChars, index);
+    LogAddFormatted(L"Testing device %ls", device, category);
+    return device;
+}
+
 CardFacts ShowCardInformation(const std::wstring& path) {
     // A card that fails to open still shows what theCard holds from the last good open (or
     // zeros), which is what the engineer sees in the log.

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "log/log_category.h"
+
 enum class CardOpen { Opened, Failed, SignatureRefused };
 
 struct CardFacts {
@@ -46,6 +48,11 @@ struct LinkShape {
 LinkShape LastOpenedLink();
 // Called by whoever has just opened theCard, with what its link record now holds.
 void PublishLinkStatus(uint16_t linkStatus);
+
+// A test thread's start on its card: opens theCard on slot `index` (a failed open is the
+// run's to find out), publishes its link and logs "Testing device ..." in `category`. Returns
+// the card's display name.
+std::wstring OpenCardForRun(int32_t index, LogCategory category);
 
 inline constexpr const wchar_t* kNoCardsMessage =
     L"No Korvenix PCIe Gen4 test cards have been detected.\n\nPlease check you have "

@@ -123,13 +123,7 @@ void LoopbackTest(const std::atomic<int32_t>* cardIndex) {
     TestCounters.statusText = StatusText::Loopback;
     LogAdd(L"START OF PCIE TEST - LOOPBACK TEST", kLogLoopback);
 
-    // The path is copied now: the card table may be released while a late thread still runs.
-    const std::wstring path = index >= 0 && index < kMaxCards ? CardList[index] : std::wstring();
-    theCard.Open(path);
-    PublishLinkStatus(LinkStatus(theCard.linkRecord));
-    wchar_t device[kDisplayNameChars];
-    CardDisplayName(device, kDisplayNameChars, index);
-    LogAddFormatted(L"Testing device %ls", device, kLogLoopback);
+    const std::wstring device = OpenCardForRun(index, kLogLoopback);
 
     // Without buffers there is nothing to send: say so and fail the run rather than pass a
     // run that tested nothing.
@@ -147,7 +141,7 @@ void LoopbackTest(const std::atomic<int32_t>* cardIndex) {
     TestCounters.statusText = StatusText::LoopbackComplete;
     // Cards finishing together write their summaries one after another, not interleaved.
     std::this_thread::sleep_for(std::chrono::milliseconds(100) * (index > 0 ? index : 0));
-    LogSummary(run, startTime, device);
+    LogSummary(run, startTime, device.c_str());
     theCard.Close();
     StopTest(true);
     --TestControl.activeThreads;
