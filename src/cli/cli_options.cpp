@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "engine/run_control.h"
+
 const char* const kCliUsage =
     "usage: brixlanetool-cli [--simulate[=OPTIONS]] COMMAND [OPTIONS]\n"
     "\n"
@@ -25,8 +27,9 @@ const char* const kCliUsage =
     "                       --simulate=cards=2,link=gen3x4,corrupt=3\n"
     "  --card N|all         card slot 0-63 (default 0), or every card found, one after the\n"
     "                       other, each with its own summary\n"
-    "  --minutes M          run length in minutes, fractions allowed; 0 (default) runs until\n"
-    "                       Ctrl-C, which stops the run and still prints its summary\n"
+    "  --minutes M          run length in minutes, fractions allowed, at most 35791394; 0\n"
+    "                       (default) runs until Ctrl-C, which stops the run and still\n"
+    "                       prints its summary\n"
     "  --pattern P          loopback test data (default incrementing)\n"
     "  --constant V         byte of the constant pattern, 0-255 (default 170)\n"
     "  --load P             load in percent, 1-100 (default 100)\n"
@@ -72,6 +75,9 @@ bool ParseMinutes(const std::wstring& text, double* out) {
     wchar_t* end = nullptr;
     const double value = std::wcstod(text.c_str(), &end);
     if (end == text.c_str() || *end != L'\0' || !std::isfinite(value) || value < 0) return false;
+    // A length the run-length check cannot hold would run for ever without a word. The
+    // bound in double first: a float conversion of 1e300 is undefined.
+    if (value > kLargestRunMinutes || !RunLengthFits(static_cast<float>(value))) return false;
     *out = value;
     return true;
 }
@@ -238,8 +244,8 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliOptions* option
         } else if (name == L"--minutes") {
             if (!ParseMinutes(value, &o.minutes)) {
                 *error = L"--minutes \"" + value +
-                         L"\": expected a run length in minutes, 0 or greater (0 runs until "
-                         L"Ctrl-C)";
+                         L"\": expected a run length in minutes from 0 to 35791394, the longest "
+                         L"the run-length check holds (0 runs until Ctrl-C)";
                 return false;
             }
         } else if (name == L"--pattern") {
