@@ -1,6 +1,5 @@
 // Test-data figures: the three loopback patterns filled into a 256 KiB buffer, in MB/s
 // (1 MB = 1048576 bytes), with memset over the same buffer as the raw baseline.
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,7 +10,7 @@
 namespace {
 
 constexpr double kMeasureSeconds = 0.1;
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;
 
 template <typename Fill>
 double FillRateMBps(CardConnection& card, Fill fill) {
@@ -33,22 +32,22 @@ BenchRegistration fills{
         uint8_t* buffer = card.buffers[0];
         // Volatile size: memset of a known size must not be folded away by the compiler.
         volatile uint32_t size = card.bufferSize;
-        // Alternating rounds, the best of each, so the machine's other load falls on all alike.
-        double memsetRate = 0;
-        double incrementing = 0;
-        double random = 0;
-        double constant = 0;
+        // Alternating rounds; each figure is the median of its rounds, so a round the
+        // machine's other work spoiled (or a lucky one) does not decide it.
+        std::vector<double> memsetRates, incrementingRates, randomRates, constantRates;
         for (int round = 0; round < kRounds; ++round) {
-            memsetRate =
-                std::max(memsetRate, FillRateMBps(card, [&] { std::memset(buffer, 0x5A, size); }));
-            incrementing =
-                std::max(incrementing,
-                         FillRateMBps(card, [&] { FillPattern(card, kPatternIncrementing, 0); }));
-            random =
-                std::max(random, FillRateMBps(card, [&] { FillPattern(card, kPatternRandom, 0); }));
-            constant = std::max(
-                constant, FillRateMBps(card, [&] { FillPattern(card, kPatternConstant, 0xAA); }));
+            memsetRates.push_back(FillRateMBps(card, [&] { std::memset(buffer, 0x5A, size); }));
+            incrementingRates.push_back(
+                FillRateMBps(card, [&] { FillPattern(card, kPatternIncrementing, 0); }));
+            randomRates.push_back(
+                FillRateMBps(card, [&] { FillPattern(card, kPatternRandom, 0); }));
+            constantRates.push_back(
+                FillRateMBps(card, [&] { FillPattern(card, kPatternConstant, 0xAA); }));
         }
+        const double memsetRate = Median(memsetRates);
+        const double incrementing = Median(incrementingRates);
+        const double random = Median(randomRates);
+        const double constant = Median(constantRates);
         card.FreeBuffers();
         return std::vector<Figure>{
             Info("fill_memset_mbps", memsetRate, "MB/s"),
