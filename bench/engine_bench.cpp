@@ -34,25 +34,29 @@ constexpr double kLoopbackRoundSeconds = 0.2;
 constexpr int kThroughputRounds = 5;
 constexpr uint32_t kThroughputCycles = 10;
 // The modelled-rate run: whole cycles of both directions at 2000 MB/s (about 0.24 s each).
-constexpr uint32_t kRateCycles = 6;
+constexpr uint32_t kRateCycles = 12;
 constexpr double kModelledMBps = 2000;
 // Only a hang bound: a round that takes this long has gone wrong.
 constexpr double kRoundLimitSeconds = 60;
 
 // Ends a benchmark run between two cycles once its last direction has done `cycles`, so no
-// cycle cut short by the stop is averaged in.
+// cycle cut short by the stop is averaged in. Keeps each direction's first cycle rate.
 class WholeCycles final : public RunObserver {
   public:
     WholeCycles(uint32_t cycles, bool lastDirectionIsRead)
         : cycles_(cycles), lastIsRead_(lastDirectionIsRead) {}
     void LoopbackPass(int32_t, double, const CardConnection&, const ErrorRecord*) override {}
-    void BenchmarkCycle(bool read, uint32_t cycle, float, uint64_t, uint32_t) override {
+    // On the benchmark thread; what it keeps is read after that thread has been joined.
+    void BenchmarkCycle(bool read, uint32_t cycle, float rate, uint64_t, uint32_t) override {
+        if (cycle == 1) (read ? firstRead : firstWrite) = rate;
         if (read == lastIsRead_ && cycle >= cycles_) {
             TestControl.stopRequested = true;
             ended_ = true;
         }
     }
     bool Ended() const { return ended_; }
+    float firstRead = 0;
+    float firstWrite = 0;
 
   private:
     const uint32_t cycles_;
@@ -315,8 +319,11 @@ std::vector<Figure> BenchmarkRateFigures() {
     const double write = world.Average(L"Average write data rate: ");
     const double worst =
         std::max(std::abs(read / kModelledMBps - 1), std::abs(write / kModelledMBps - 1));
+    // The first read cycle also pays for the first touch of the host buffers it reads into
+    // (the benchmark fills only the first); shown so that cost stays in sight.
     return {Info("benchmark_modelled_read_mbps", read, "MB/s"),
             Info("benchmark_modelled_write_mbps", write, "MB/s"),
+            Info("benchmark_first_read_cycle_mbps", cycles.firstRead, "MB/s"),
             AtMost("benchmark_rate_error_pct", worst * 100, "%", 2.0)};
 }
 
@@ -329,8 +336,8 @@ BenchRegistration benchmarkThroughput{
     {"benchmark_unlimited_mbps", "benchmark_raw_mbps", "benchmark_throughput_ratio",
      "benchmark_throughput_cpu_ratio"},
     BenchmarkThroughputFigures};
-BenchRegistration benchmarkRate{
-    {"benchmark_modelled_read_mbps", "benchmark_modelled_write_mbps", "benchmark_rate_error_pct"},
-    BenchmarkRateFigures};
+BenchRegistration benchmarkRate{{"benchmark_modelled_read_mbps", "benchmark_modelled_write_mbps",
+                                 "benchmark_first_read_cycle_mbps", "benchmark_rate_error_pct"},
+                                BenchmarkRateFigures};
 
 }  // namespace
