@@ -36,3 +36,27 @@ Figure Info(const std::string& name, double value, const std::string& unit);
 
 // Seconds on a monotonic clock.
 double NowSeconds();
+
+// Seconds of processor time this process has used, all its threads together. A round's
+// processor time leaves out the time other programs had the processor, so on a machine
+// shared with other work a rate per processor second stays steady where one per wall
+// second does not; both are reported.
+double ProcessCpuSeconds();
+
+// The two clocks read together, and work per second of each.
+struct Clocks {
+    double wall = 0;
+    double cpu = 0;
+};
+Clocks ReadClocks();
+struct Rates {
+    double wall = 0;  // work per wall second
+    double cpu = 0;   // work per processor second
+};
+// Work done between two readings, per second of each clock.
+Rates RatesBetween(double work, const Clocks& from, const Clocks& to);
+// Keeps the better of each rate: rounds of two measurements alternate and each keeps its
+// best, so that the machine's other load falls on both alike.
+void KeepBest(Rates& best, const Rates& round);
+// The middle value (the mean of the two middle ones for an even count); 0 for none.
+double Median(std::vector<double> values);

@@ -1,7 +1,11 @@
 // Runs the registered figure groups, prints a table, optionally writes JSON.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <fstream>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <string>
@@ -19,15 +23,6 @@ std::string FormatValue(double v) {
     char text[64];
     std::snprintf(text, sizeof text, "%.4g", v);
     return text;
-}
-
-std::string JsonEscape(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out;
 }
 
 }  // namespace
@@ -52,6 +47,32 @@ Figure Info(const std::string& name, double value, const std::string& unit) {
 double NowSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+double ProcessCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+Clocks ReadClocks() { return {NowSeconds(), ProcessCpuSeconds()}; }
+
+Rates RatesBetween(double work, const Clocks& from, const Clocks& to) {
+    const double wall = to.wall - from.wall;
+    const double cpu = to.cpu - from.cpu;
+    return {wall > 0 ? work / wall : 0, cpu > 0 ? work / cpu : 0};
+}
+
+void KeepBest(Rates& best, const Rates& round) {
+    best.wall = std::max(best.wall, round.wall);
+    best.cpu = std::max(best.cpu, round.cpu);
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 int main(int argc, char** argv) {
@@ -108,23 +129,22 @@ int main(int argc, char** argv) {
                     f.goal.empty() ? "-" : (f.met ? "yes" : "NO"));
     }
     if (jsonPath) {
-        FILE* out = std::fopen(jsonPath, "w");
+        // Keys in the order the table shows them.
+        nlohmann::ordered_json results = nlohmann::ordered_json::array();
+        for (const auto& f : figures) {
+            results.push_back({{"name", f.name},
+                               {"value", f.value},
+                               {"unit", f.unit},
+                               {"goal", f.goal},
+                               {"met", f.met}});
+        }
+        std::ofstream out(jsonPath, std::ios::binary);
+        out << results.dump(2) << "\n";
+        out.close();
         if (!out) {
             std::fprintf(stderr, "cannot write %s\n", jsonPath);
             return 1;
         }
-        std::fprintf(out, "[\n");
-        for (size_t i = 0; i < figures.size(); ++i) {
-            const auto& f = figures[i];
-            std::fprintf(out,
-                         "  {\"name\": \"%s\", \"value\": %.17g, \"unit\": \"%s\", \"goal\": "
-                         "\"%s\", \"met\": %s}%s\n",
-                         JsonEscape(f.name).c_str(), f.value, JsonEscape(f.unit).c_str(),
-                         JsonEscape(f.goal).c_str(), f.met ? "true" : "false",
-                         i + 1 < figures.size() ? "," : "");
-        }
-        std::fprintf(out, "]\n");
-        std::fclose(out);
     }
     return 0;
 }

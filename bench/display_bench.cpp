@@ -82,12 +82,15 @@ std::vector<Figure> PanelPaintRatio() {
     Fill(full, 10000);
     Fill(few, 10);
     CountingCanvas canvas;
-    // Alternating batches, the best of each: whatever else the machine does hits both alike.
-    double bestFull = 1e9;
+    // Alternating batches; the figure is the median of the pairs' ratios, so a batch the
+    // machine's other work spoiled counts little.
+    std::vector<double> ratios;
     double bestFew = 1e9;
     for (int round = 0; round < kRounds; ++round) {
-        bestFull = std::min(bestFull, SecondsPerPaint(full, canvas));
-        bestFew = std::min(bestFew, SecondsPerPaint(few, canvas));
+        const double fullPaint = SecondsPerPaint(full, canvas);
+        const double fewPaint = SecondsPerPaint(few, canvas);
+        ratios.push_back(fullPaint / fewPaint);
+        bestFew = std::min(bestFew, fewPaint);
     }
 
     theLog = previousLog;
@@ -96,7 +99,7 @@ std::vector<Figure> PanelPaintRatio() {
     firstShown = 0;
     lastPage = 0;
     return {
-        AtMost("panel_paint_10000_vs_10_ratio", bestFull / bestFew, "x", 1.1),
+        AtMost("panel_paint_10000_vs_10_ratio", Median(ratios), "x", 1.1),
         Info("panel_paint_10_lines_us", bestFew * 1e6, "us"),
     };
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Brixlanetool and runs it on simulated cards (a Linux machine has no real ones).
 #
-#   scripts/run.sh               the command-line runner: list the cards, show their details;
-#                                then the Windows GUI under Wine, once it is part of the build
+#   scripts/run.sh               the command-line runner: list the cards, show their details,
+#                                a short loopback and a short benchmark (records, summary,
+#                                verdict); then the Windows GUI under Wine
 #   scripts/run.sh cli ARGS...   the command-line runner with these arguments
 #   scripts/run.sh gui ARGS...   only the Windows GUI, with these arguments
 #
@@ -13,26 +14,37 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 CLI_EXE=$REPO_ROOT/build/brixlanetool-cli
 
-gui_is_built_here() {
-    [ -f "$REPO_ROOT/src/app/CMakeLists.txt" ] && [ -f "$REPO_ROOT/scripts/run-gui.sh" ]
-}
-
 build_native() {
     # The same settings as the test command's native build, so neither rebuilds the other's.
     configure_and_build "$REPO_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DBRIXLANE_WERROR=ON >/dev/null
 }
 
-# run_cli ARGS...: the command-line runner if there is one; otherwise the unit tests show
-# the card code at work on the simulated driver.
 run_cli() {
-    if [ -x "$CLI_EXE" ]; then
-        note "brixlanetool-cli $*"
-        "$CLI_EXE" "$@"
-    else
-        note "no command-line runner yet; running the unit tests instead"
-        "$REPO_ROOT/build/tests/unit_tests" --gtest_brief=1
-    fi
+    note "brixlanetool-cli $*"
+    "$CLI_EXE" "$@"
+}
+
+# run_test_abridged ARGS...: a test run through the runner, its records shown without the
+# hundreds of progress lines in the middle, then the runner's verdict as its exit status.
+run_test_abridged() {
+    local records status=0
+    records=$(mktemp)
+    note "brixlanetool-cli $*"
+    "$CLI_EXE" "$@" >"$records" || status=$?
+    awk -v keep=14 '{ line[NR] = $0 }
+        END {
+            for (i = 1; i <= NR; i++) {
+                if (i <= keep || i > NR - keep) print line[i]
+                else if (i == keep + 1) printf "    ... %d more records ...\n", NR - 2 * keep
+            }
+        }' "$records"
+    rm -f "$records"
+    case $status in
+        0) note "exit status 0: the card passed" ;;
+        1) note "exit status 1: the card failed" ;;
+        *) note "exit status $status: the run could not be made" ;;
+    esac
 }
 
 # run_gui ARGS...: the Windows program under Wine on the simulated card, through the GUI's
@@ -49,15 +61,16 @@ case $mode in
     default)
         build_native
         run_cli --simulate list
-        if [ -x "$CLI_EXE" ]; then run_cli --simulate info; fi
-        if gui_is_built_here; then run_gui; fi
+        run_cli --simulate info
+        run_test_abridged --simulate loopback --minutes 0.05
+        run_test_abridged --simulate benchmark --minutes 0.05
+        run_gui
         ;;
     cli)
         build_native
         run_cli "$@"
         ;;
     gui)
-        gui_is_built_here || die "the Windows GUI (src/app) is not part of this tree yet"
         run_gui "$@"
         ;;
     *) die "usage: scripts/run.sh [cli ARGS... | gui ARGS...]" ;;

@@ -62,7 +62,14 @@ OSVERSIONINFOW SystemVersion() {
 
 void LookUpGradientFill(const OSVERSIONINFOW& version) {
     if (version.dwPlatformId != VER_PLATFORM_WIN32_NT || version.dwMajorVersion < 5) return;
-    HMODULE msimg32 = LoadLibraryW(L"Msimg32.dll");
+    // By its full path in the system folder: a bare name searches the program's own folder
+    // first, and test PCs run programs from USB sticks and shared folders, where anyone could
+    // have put a Msimg32.dll of their own.
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    const std::wstring path = std::wstring(folder, length) + L"\\Msimg32.dll";
+    HMODULE msimg32 = LoadLibraryW(path.c_str());
     if (!msimg32) return;
     gradientFill = reinterpret_cast<GradientFillEntry>(
         reinterpret_cast<void*>(GetProcAddress(msimg32, "GradientFill")));

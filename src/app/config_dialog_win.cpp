@@ -125,8 +125,8 @@ void OnLoadEditUpdate(HWND dialog) {
     UpdateWindow(edit);
 }
 
-void OnLoadEditLostFocus(HWND dialog) {
-    if (ending) return;
+// Leaving the load edit brings a load outside 1 to 100 to the nearer end, silently.
+void ClampLoadEdit(HWND dialog) {
     const int32_t load = ReadNumber(dialog, IDC_LOAD_EDIT, kLoadTrackChars);
     const int32_t clamped = config::ClampLoadPercent(load);
     if (clamped == load) return;
@@ -135,20 +135,38 @@ void OnLoadEditLostFocus(HWND dialog) {
     SetNumber(dialog, IDC_LOAD_EDIT, clamped);
 }
 
-void OnConstantEditLostFocus(HWND dialog) {
-    if (ending || constantWarningShown) return;
+void OnLoadEditLostFocus(HWND dialog) {
+    if (!ending) ClampLoadEdit(dialog);
+}
+
+// False, after the warning and the reset to "170", when the constant is not a byte.
+bool CheckConstantEdit(HWND dialog) {
     const int32_t value = ReadNumber(dialog, IDC_CONSTANT_EDIT, kFullReadChars);
-    if (config::ConstantPatternValueValid(value)) return;
+    if (config::ConstantPatternValueValid(value)) return true;
     constantWarningShown = true;
     MessageBoxW(dialog, kConstantOutOfRangeMessage, kErrorCaption, MB_ICONEXCLAMATION | MB_OK);
     SetDlgItemTextW(dialog, IDC_CONSTANT_EDIT, kConstantResetText);
     constantWarningShown = false;
+    return false;
 }
 
-void OnOk(HWND dialog) {
+void OnConstantEditLostFocus(HWND dialog) {
+    if (!ending && !constantWarningShown) CheckConstantEdit(dialog);
+}
+
+// OK first checks what leaving each edit checks, since Enter or a click can end the dialog
+// before an edit has lost the focus: a constant of 257 would otherwise be stored as 1 without
+// a word, and a load of -99999 as it stands (every loopback pass would then pause for about
+// 25 s). A refused constant keeps the dialog open with nothing stored. False then.
+bool OnOk(HWND dialog) {
+    ClampLoadEdit(dialog);
+    if (constantWarningShown || !CheckConstantEdit(dialog)) return false;
+
     TestSettingsRecord& settings = TestSettings;
-    // The load is stored as typed: only leaving the edit clamps it.
-    settings.loopbackLoadPercent = ReadNumber(dialog, IDC_LOAD_EDIT, kFullReadChars);
+    // The edit holds 1 to 100 now as far as its first four characters go; the clamp again
+    // covers a number that only the longer reading sees, such as "  100000".
+    settings.loopbackLoadPercent =
+        config::ClampLoadPercent(ReadNumber(dialog, IDC_LOAD_EDIT, kFullReadChars));
 
     const LRESULT entry = SendDlgItemMessageW(dialog, IDC_BLOCK_SIZE_LIST, CB_GETCURSEL, 0, 0);
     settings.benchmarkBlockMB = config::BlockSizeMB(static_cast<int>(entry));
@@ -174,6 +192,7 @@ void OnOk(HWND dialog) {
 
     settings.detailedLogging = IsChecked(dialog, IDC_DETAILED_LOGGING);
     settings.stopOnError = IsChecked(dialog, IDC_STOP_ON_ERROR);
+    return true;
 }
 
 void EndConfigDialog(HWND dialog, int result) {
@@ -184,8 +203,7 @@ void EndConfigDialog(HWND dialog, int result) {
 bool OnCommand(HWND dialog, int id, int code) {
     switch (id) {
         case IDOK:
-            OnOk(dialog);
-            EndConfigDialog(dialog, IDOK);
+            if (OnOk(dialog)) EndConfigDialog(dialog, IDOK);
             return true;
         case IDCANCEL:
             EndConfigDialog(dialog, IDCANCEL);

@@ -242,6 +242,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             break;
         case WM_SHOWWINDOW:
             return 0;
+        case DM_GETDEFID:
+            // No default button. The dialog manager would otherwise name the template's last
+            // default push button, Exit, and Enter in the duration edit would end the program
+            // with its log unsaved; without one, Enter gives command 1, which does nothing.
+            return 0;
         case WM_COMMAND:
             OnCommand(window, LOWORD(wParam), HIWORD(wParam));
             return 0;

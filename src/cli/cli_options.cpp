@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "engine/run_control.h"
 #include "sim/number_text.h"
 
 const char* const kCliUsage =
@@ -27,8 +28,9 @@ const char* const kCliUsage =
     "                       --simulate=cards=2,link=gen3x4,corrupt=3\n"
     "  --card N|all         card slot 0-63 (default 0), or every card found, one after the\n"
     "                       other, each with its own summary\n"
-    "  --minutes M          run length in minutes, fractions allowed; 0 (default) runs until\n"
-    "                       Ctrl-C, which stops the run and still prints its summary\n"
+    "  --minutes M          run length in minutes, fractions allowed, at most 35791394; 0\n"
+    "                       (default) runs until Ctrl-C, which stops the run and still\n"
+    "                       prints its summary\n"
     "  --pattern P          loopback test data (default incrementing)\n"
     "  --constant V         byte of the constant pattern, 0-255 (default 170)\n"
     "  --load P             load in percent, 1-100 (default 100)\n"
@@ -74,6 +76,9 @@ bool ParseMinutes(const std::wstring& text, double* out) {
     wchar_t* end = nullptr;
     const double value = std::wcstod(text.c_str(), &end);
     if (end == text.c_str() || *end != L'\0' || !std::isfinite(value) || value < 0) return false;
+    // A length the run-length check cannot hold would run for ever without a word. The
+    // bound in double first: a float conversion of 1e300 is undefined.
+    if (value > kLargestRunMinutes || !RunLengthFits(static_cast<float>(value))) return false;
     *out = value;
     return true;
 }
@@ -153,7 +158,9 @@ const OptionRule kOptionRules[] = {
          return true;
      }},
     {L"--minutes", true, Scope::Any,
-     L"expected a run length in minutes, 0 or greater (0 runs until Ctrl-C)", nullptr,
+     L"expected a run length in minutes from 0 to 35791394, the longest the run-length check "
+     L"holds (0 runs until Ctrl-C)",
+     nullptr,
      [](const std::wstring& v, CliOptions& o) { return ParseMinutes(v, &o.minutes); }},
     {L"--pattern", true, Scope::Loopback, L"expected incrementing, random or constant", nullptr,
      [](const std::wstring& v, CliOptions& o) {

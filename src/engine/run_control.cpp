@@ -47,8 +47,9 @@ RunStart StartRun(const RunRequest& request) {
     // a new run must never share the card with it. Its final StopTest returns the window to
     // idle, and Start works again.
     if (testThreadAlive && TestControl.stopRequested) {
-        LogAdd(L"The previous PCIe test is still finishing; press Start again when it has ended.",
-               kLogInformation);
+        LogAdd(
+            L"The previous PCIe test is still finishing; wait for its summary, then start again.",
+            kLogInformation);
         return RunStart::PreviousStillFinishing;
     }
     TestControl.testRunning = true;
@@ -103,13 +104,14 @@ void StartTest() {
     }
 }
 
+bool RunLengthFits(float minutes) { return minutes * 60.0f < 2147483648.0f; }
+
 void CheckRunLength(int64_t now) {
     const int64_t elapsed = now - TestCounters.startTime;
     const float minutes = TestCounters.runMinutes;
     // A length beyond what 32 bits of seconds hold (68 years) is no limit at all.
-    const float limitSeconds = minutes * 60.0f;
-    const bool limited = minutes > 0 && limitSeconds < 2147483648.0f;
-    if (limited && elapsed > static_cast<int32_t>(limitSeconds)) {
+    const bool limited = minutes > 0 && RunLengthFits(minutes);
+    if (limited && elapsed > static_cast<int32_t>(minutes * 60.0f)) {
         Port().Beep();
         StopTest(false);
         return;

@@ -27,6 +27,11 @@ void StartTest();
 // run length has passed, beeps and asks the run to stop. `now` is calendar seconds.
 void CheckRunLength(int64_t now);
 void CheckRunLength();
+// Whether a run length's seconds, reckoned in single precision as the run-length check does,
+// fit 32 bits. A longer one never ends by itself. kLargestRunMinutes is the largest whole
+// length that fits (about 68 years); 35791394.1 already rounds past it.
+bool RunLengthFits(float minutes);
+inline constexpr double kLargestRunMinutes = 35791394;
 // Stops the run and waits (handling the window's messages) up to 2 s for the test threads.
 void CleanupTests();
 // True from Start until the run's test thread has returned. A front end that starts runs one

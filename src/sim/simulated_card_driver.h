@@ -75,10 +75,17 @@ private:
                   uint32_t bytes, uint32_t* done);
     bool ReadSignature(Card& card, void* buffer, uint32_t bytes, uint32_t* done);
     bool Stall(Card& card, const File& file);
+    // Notes that from `from` to `to` (steady-clock ns) a direction's transfers waited for the
+    // simulator's own work (growing card memory), not for the link. Where the link stood
+    // idle then, ReserveLink books later transfers back to back until its clock has caught
+    // up, so a run shows the link's rate from its first cycle.
+    void NoteHeldUp(Card& card, Direction direction, int64_t from, int64_t to);
     // Reserves the transfer's time on the link clock; returns its deadline in steady-clock
     // nanoseconds, or 0 when the link is unlimited.
     int64_t ReserveLink(Card& card, Direction direction, int channel, uint32_t bytes);
-    void WaitForLink(int64_t deadline, bool eachTransferTimed);
+    // Returns at the deadline; below the sleep threshold only a `timed` transfer waits (by
+    // yielding), others return at once.
+    void WaitForLink(int64_t deadline, bool timed);
 
     const SimOptions options_;
     const double rateMBps_;

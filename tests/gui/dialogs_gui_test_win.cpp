@@ -25,6 +25,7 @@
 namespace {
 
 using gui::AppUnderTest;
+using gui::PressKey;
 
 constexpr const wchar_t* kConfigCaption = L"Brixlane configuration";
 constexpr const wchar_t* kAboutCaption = L"About Brixlane";
@@ -97,14 +98,6 @@ Shown ReadShown(HWND dialog) {
     shown.detailedLogging = gui::Checked(GetDlgItem(dialog, IDC_DETAILED_LOGGING));
     shown.stopOnError = gui::Checked(GetDlgItem(dialog, IDC_STOP_ON_ERROR));
     return shown;
-}
-
-// The window that has the keyboard focus in `window`'s thread (GetFocus is per thread).
-HWND FocusOf(HWND window) {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
-    return info.hwndFocus;
 }
 
 std::wstring TemporaryPath(const wchar_t* name) {
@@ -184,19 +177,8 @@ class DialogsTest : public gui::ProgramTest {
         PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
     }
 
-    void PressKey(HWND target, WPARAM key) const {
-        // Posted to the window itself, the key reaches the modal loop's dialog manager as a
-        // key typed there would.
-        PostMessageW(target, WM_KEYDOWN, key, 1);
-        PostMessageW(target, WM_KEYUP, key, 0xC0000001);
-    }
-
-    // Moves the focus as Tab or a click would, through the dialog manager of the dialog's
-    // own thread, and waits for it to get there.
     void FocusItem(int id) const {
-        MoveFocusTo(id);
-        ASSERT_TRUE(gui::WaitUntil([&] { return FocusOf(dialog_) == Item(id); }))
-            << "control " << id << " did not get the focus";
+        ASSERT_TRUE(gui::MoveFocus(dialog_, Item(id))) << "control " << id << " has no focus";
     }
     // The same without waiting: when a message box is to take the focus on the way.
     void MoveFocusTo(int id) const {
@@ -321,12 +303,13 @@ TEST_F(DialogsTest, LoadTrackbarAndEditKeepInStep) {
 
     // Text that is no number, or a negative one, reads as 0 and becomes 1; a long number
     // is read whole when the edit is left, though only its first four digits move the bar.
-    for (const auto& [typed, left] : {std::pair{L"abc", L"1"}, {L"-5", L"1"},
-                                       {L"99999999999", L"100"}}) {
+    for (const auto& [typed, left] :
+         {std::pair{L"abc", L"1"}, {L"-5", L"1"}, {L"99999999999", L"100"}}) {
         FocusItem(IDC_LOAD_EDIT);
         Type(IDC_LOAD_EDIT, typed);
         FocusItem(IDC_DETAILED_LOGGING);
-        EXPECT_TRUE(WaitForText(IDC_LOAD_EDIT, left)) << gui::WindowText(Item(IDC_LOAD_EDIT)).c_str();
+        EXPECT_TRUE(WaitForText(IDC_LOAD_EDIT, left))
+            << gui::WindowText(Item(IDC_LOAD_EDIT)).c_str();
     }
 
     // The thumb dropped at 37 writes 37.
@@ -428,30 +411,42 @@ TEST_F(DialogsTest, CancelChangesNothingAndOkStoresEverySetting) {
     OpenConfiguration();
     EXPECT_EQ(ReadShown(dialog_), changed) << "OK lost a change";
 
-    // Enter in the constant edit is OK, with the number as typed (its low 8 bits); the focus
-    // that the closing dialog takes from the edit must not bring up the range warning over a
-    // dialog that has already gone.
+    // Enter is OK, and OK checks what leaving each edit checks. A constant of 257 brings the
+    // warning and keeps the dialog open with nothing stored; Cancel then keeps the old 99.
     FocusItem(IDC_CONSTANT_EDIT);
     Type(IDC_CONSTANT_EDIT, L"257");
     PressKey(Item(IDC_CONSTANT_EDIT), VK_RETURN);
-    ASSERT_TRUE(WaitUntilClosed(kConfigCaption)) << "Enter did not close the dialog";
+    HWND box = app_->WaitForDialog(kErrorCaption);
+    ASSERT_NE(box, nullptr) << "OK stored 257 without a word";
+    EXPECT_EQ(gui::MessageBoxText(box).substr(0, wcslen(kConstantMessage)), kConstantMessage);
+    gui::DismissMessageBox(box);
+    EXPECT_TRUE(WaitForText(IDC_CONSTANT_EDIT, L"170"));
+    ASSERT_TRUE(WaitUntilClosed(kErrorCaption));
     ASSERT_TRUE(app_->Barrier());
-    EXPECT_EQ(app_->FindDialog(kErrorCaption), nullptr) << "a warning after the dialog closed";
-    if (HWND late = app_->FindDialog(kErrorCaption)) gui::DismissMessageBox(late);
+    ASSERT_NE(app_->FindDialog(kConfigCaption), nullptr) << "the refused OK closed the dialog";
+    CloseWith(IDCANCEL);
     OpenConfiguration();
-    EXPECT_EQ(gui::WindowText(Item(IDC_CONSTANT_EDIT)), L"1");
+    EXPECT_EQ(ReadShown(dialog_), changed) << "a refused OK stored something";
 
-    // OK stores the load as typed, without the clamp that leaving the edit would apply.
+    // A load of -5 is clamped to 1 as leaving the edit would, and a valid constant is stored.
+    Type(IDC_CONSTANT_EDIT, L"200");
     FocusItem(IDC_LOAD_EDIT);
-    Type(IDC_LOAD_EDIT, L"250");
+    Type(IDC_LOAD_EDIT, L"-5");
+    PressKey(Item(IDC_LOAD_EDIT), VK_RETURN);
+    ASSERT_TRUE(WaitUntilClosed(kConfigCaption)) << "Enter did not close the dialog";
+    EXPECT_EQ(app_->FindDialog(kErrorCaption), nullptr);
+    OpenConfiguration();
+    EXPECT_EQ(gui::WindowText(Item(IDC_LOAD_EDIT)), L"1");
+    EXPECT_EQ(Trackbar(), 1);
+    EXPECT_EQ(gui::WindowText(Item(IDC_CONSTANT_EDIT)), L"200");
+    // A valid load is stored as typed; 100 also keeps the run below from pausing.
+    FocusItem(IDC_LOAD_EDIT);
+    Type(IDC_LOAD_EDIT, L"100");
     PressKey(Item(IDC_LOAD_EDIT), VK_RETURN);
     ASSERT_TRUE(WaitUntilClosed(kConfigCaption)) << "Enter did not close the dialog";
     OpenConfiguration();
-    EXPECT_EQ(gui::WindowText(Item(IDC_LOAD_EDIT)), L"250");
-    EXPECT_EQ(Trackbar(), 100);
-    // A load of 250 is no pause at all; put it back so the run below is not slowed down.
-    Type(IDC_LOAD_EDIT, L"100");
-    CloseWith(IDOK);
+    EXPECT_EQ(gui::WindowText(Item(IDC_LOAD_EDIT)), L"100");
+    CloseWith(IDCANCEL);
 
     // The settings reach the test: a benchmark now only writes.
     app_->Click(IDC_BENCHMARK_RADIO);

@@ -294,6 +294,23 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return SendWithTimeout(window, message, wParam, lParam);
 }
 
+void PressKey(HWND target, WPARAM key) {
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+bool MoveFocus(HWND dialog, HWND control) {
+    PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    return WaitUntil([&] { return FocusOf(dialog) == control; });
+}
+
 void SetText(HWND window, const std::wstring& text) {
     SendWithTimeout(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
@@ -418,7 +435,9 @@ Picture CaptureClient(HWND window) {
     return Picture(rect.right - rect.left, rect.bottom - rect.top, std::move(pixels));
 }
 
-int ScrollPosition(HWND scrollBar) { return static_cast<int>(SendWithTimeout(scrollBar, SBM_GETPOS, 0, 0)); }
+int ScrollPosition(HWND scrollBar) {
+    return static_cast<int>(SendWithTimeout(scrollBar, SBM_GETPOS, 0, 0));
+}
 
 void SaveScreenshot(HWND window, const std::wstring& name) {
     if (TheConfig().screenshotDir.empty()) return;

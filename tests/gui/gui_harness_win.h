@@ -88,6 +88,14 @@ class AppUnderTest {
 
 // SendMessageTimeout that gives up on a hung program; -1 then.
 LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+// Posts a key's press and release to a window: it reaches the program's dialog manager as a
+// key typed there would.
+void PressKey(HWND target, WPARAM key);
+// The window that has the keyboard focus in `window`'s thread (GetFocus is per thread).
+HWND FocusOf(HWND window);
+// Moves the focus to `control` as Tab or a click would, through the dialog manager of the
+// dialog's own thread (WM_NEXTDLGCTL), and waits for it to get there.
+bool MoveFocus(HWND dialog, HWND control);
 // Sets a control's text as a program would (WM_SETTEXT), waiting until it is done.
 void SetText(HWND window, const std::wstring& text);
 

@@ -302,6 +302,34 @@ TEST_F(MainWindowTest, BenchmarkRadioRunsTheBenchmark) {
     for (const LoggedRecord& record : app_->Log()) EXPECT_NE(record.category, L"Loopback");
 }
 
+TEST_F(MainWindowTest, EnterLeavesTheProgramOpenAndTabStillMovesTheFocus) {
+    // Enter is command 1, which does nothing: it must not press Exit, wherever the focus is.
+    for (int id : {IDC_DURATION_EDIT, IDC_DEVICE_LIST, IDC_LOOPBACK_RADIO}) {
+        ASSERT_TRUE(gui::MoveFocus(window_, Control(id))) << "control " << id;
+        gui::PressKey(Control(id), VK_RETURN);
+        ASSERT_TRUE(app_->Barrier()) << "Enter on control " << id << " ended the program";
+        EXPECT_TRUE(app_->Running());
+    }
+    ASSERT_TRUE(gui::MoveFocus(window_, Control(IDC_DURATION_EDIT)));
+    gui::PressKey(Control(IDC_DURATION_EDIT), VK_TAB);
+    EXPECT_TRUE(gui::WaitUntil([&] {
+        const HWND focus = gui::FocusOf(window_);
+        return focus && focus != Control(IDC_DURATION_EDIT);
+    })) << "Tab did not move the focus on";
+
+    StartRun();
+    WaitForCategory(L"Loopback");
+    const size_t before = app_->Log().size();
+    gui::PressKey(window_, VK_RETURN);
+    ASSERT_TRUE(app_->Barrier());
+    EXPECT_EQ(Caption(), L"Stop");
+    const std::vector<LoggedRecord> log = app_->Log();
+    for (size_t i = before; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].category, L"Loopback") << "Enter logged " << log[i].text.c_str();
+    }
+    StopRun();
+}
+
 TEST_F(MainWindowTest, ExitButtonEndsTheProgram) {
     app_->Click(IDC_EXIT);
     DWORD exitCode = 99;

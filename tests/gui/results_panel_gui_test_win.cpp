@@ -126,14 +126,17 @@ TEST_F(ResultsPanelTest, ChartStripFollowsTheRightEdgeAndTheBottom) {
     const Axis before = FindAxis(CapturePanel());
     ASSERT_GE(before.x, width - kPanelChartStripPixels) << "no gauge in the chart strip";
 
+    // The panel repaints once the window's queue is empty, which can be after the barrier.
     Resize(100, 0);
-    const Axis wider = FindAxis(CapturePanel());
+    Axis wider;
+    gui::WaitUntil([&] { return (wider = FindAxis(CapturePanel())).x == before.x + 100; });
     EXPECT_EQ(wider.x, before.x + 100);
     EXPECT_EQ(wider.top, before.top);
     EXPECT_EQ(wider.bottom, before.bottom);
 
     Resize(0, 28);
-    const Axis taller = FindAxis(CapturePanel());
+    Axis taller;
+    gui::WaitUntil([&] { return (taller = FindAxis(CapturePanel())).bottom == wider.bottom + 28; });
     EXPECT_EQ(taller.x, wider.x);
     EXPECT_EQ(taller.top, wider.top);
     EXPECT_EQ(taller.bottom, wider.bottom + 28);

@@ -36,6 +36,7 @@ TEST(CliOptionsTest, ProductionLineOptionsReachTheirFields) {
     const CliOptions one = Accepted(L"loopback --card all --card 2");
     EXPECT_FALSE(one.allCards);
     EXPECT_EQ(one.card, 2);
+    EXPECT_EQ(Accepted(L"loopback --minutes 35791394").minutes, 35791394.0);
 }
 
 TEST(CliOptionsTest, BadArgumentsAreRefusedByName) {
@@ -50,6 +51,9 @@ TEST(CliOptionsTest, BadArgumentsAreRefusedByName) {
         {L"loopback --json=", L"--json"},
         {L"loopback --diagnose=yes", L"--diagnose"},
         {L"loopback --card everything", L"--card"},
+        // Past the longest length the run-length check holds, a run would never end.
+        {L"loopback --minutes 35791394.1", L"35791394"},
+        {L"loopback --minutes 1e30", L"35791394"},
     };
     for (const auto& [line, named] : cases) {
         CliOptions o;

@@ -41,7 +41,10 @@ TEST_F(RunControlTest, StartIsRefusedWhileThePreviousRunIsStillFinishing) {
     StartOn(3);  // card 3's thread waits 300 ms after its loop before it writes the summary
     StopTest(false);
     StartTest();
-    EXPECT_EQ(CountStartingWith(L"The previous PCIe test is still finishing"), 1);
+    // While the button still reads "Stop", "press Start" would name a button that is not there.
+    EXPECT_EQ(CountStartingWith(L"The previous PCIe test is still finishing; wait for its "
+                                L"summary, then start again."),
+              1);
     EXPECT_FALSE(TestControl.testRunning);
     ASSERT_TRUE(WaitForIdle());
     EXPECT_EQ(CountStartingWith(L"START OF PCIE TEST"), 1);
@@ -82,6 +85,9 @@ TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSeconds) {
         {-5, 100000000, false},
         {1e30f, 100000000, false},
         {40000000.0f, 100000000, false},
+        // The longest length the runner accepts still ends: 35791394 min is 2147483520 s.
+        {35791394.0f, 2147483520, false},
+        {35791394.0f, 2147483521, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.minutes << " min after " << c.elapsed << " s");
