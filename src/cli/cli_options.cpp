@@ -160,8 +160,7 @@ const OptionRule kOptionRules[] = {
     {L"--minutes", true, Scope::Any,
      L"expected a run length in minutes from 0 to 35791394, the longest the run-length check "
      L"holds (0 runs until Ctrl-C)",
-     nullptr,
-     [](const std::wstring& v, CliOptions& o) { return ParseMinutes(v, &o.minutes); }},
+     nullptr, [](const std::wstring& v, CliOptions& o) { return ParseMinutes(v, &o.minutes); }},
     {L"--pattern", true, Scope::Loopback, L"expected incrementing, random or constant", nullptr,
      [](const std::wstring& v, CliOptions& o) {
          return ParseChoice(v, kPatterns, &o.patternType);
