@@ -44,14 +44,25 @@ LinkShape LastOpenedLink() {
 
 void PublishLinkStatus(uint16_t linkStatus) { lastOpenedLinkStatus = linkStatus; }
 
+CardOpen OpenTheCard(const std::wstring& path) {
+    const CardOpen open = theCard.Open(path)         ? CardOpen::Opened
+                          : theCard.signatureRefused ? CardOpen::SignatureRefused
+                                                     : CardOpen::Failed;
+    PublishLinkStatus(open == CardOpen::Opened ? LinkStatus(theCard.linkRecord) : 0);
+    return open;
+}
+
 CardFacts ShowCardInformation(const std::wstring& path) {
-    // A card that fails to open still shows what theCard holds from the last good open (or
-    // zeros), which is what the engineer sees in the log.
     CardFacts facts;
-    facts.open = theCard.Open(path)         ? CardOpen::Opened
-                 : theCard.signatureRefused ? CardOpen::SignatureRefused
-                                            : CardOpen::Failed;
-    PublishLinkStatus(LinkStatus(theCard.linkRecord));
+    facts.open = OpenTheCard(path);
+    // After a failed open theCard still holds the previous card's versions and link, and
+    // zeros would read as real values ("Max Payload Size: 128 bytes"): name the failure.
+    if (facts.open != CardOpen::Opened) {
+        LogAdd(
+            facts.open == CardOpen::SignatureRefused ? kSignatureWrongRecord : kCardNotOpenedRecord,
+            kLogError);
+        return facts;
+    }
 
     wchar_t hardware[8];
     wchar_t firmware[8];

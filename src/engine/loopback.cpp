@@ -33,20 +33,19 @@ struct LoopbackRun {
 void RunPass(LoopbackRun& run) {
     LoopbackOutcome& counts = run.outcome.loopback;
     const int32_t result = theCard.LoopbackTransfer();
+    // The driver answered, with data or with a failure: the card has not stalled.
+    CountCompletedTransfer();
     if (result == -1) {
         ++counts.writeErrors;
         run.CountError(1);
     } else if (result == -2) {
         ++counts.readErrors;
         run.CountError(1);
-    } else {
-        CountCompletedTransfer();
-        if (result > 0) {
-            LogLine(kLogError, L"PCIe data transfer error: %d of %d bytes incorrect.", result,
-                    static_cast<int>(theCard.bufferSize));
-            counts.verificationErrors += static_cast<uint64_t>(result);
-            run.CountError(static_cast<uint64_t>(result));
-        }
+    } else if (result > 0) {
+        LogLine(kLogError, L"PCIe data transfer error: %d of %d bytes incorrect.", result,
+                static_cast<int>(theCard.bufferSize));
+        counts.verificationErrors += static_cast<uint64_t>(result);
+        run.CountError(static_cast<uint64_t>(result));
     }
 
     // After a failed transfer LastRate is still the speed of the last good one.
@@ -125,8 +124,7 @@ void LoopbackTest(const std::atomic<int32_t>* cardIndex) {
 
     // The path is copied now: the card table may be released while a late thread still runs.
     const std::wstring path = index >= 0 && index < kMaxCards ? CardList[index] : std::wstring();
-    theCard.Open(path);
-    PublishLinkStatus(LinkStatus(theCard.linkRecord));
+    run.outcome.cardOpen = OpenTheCard(path);
     wchar_t device[kDisplayNameChars];
     CardDisplayName(device, kDisplayNameChars, index);
     LogAddFormatted(L"Testing device %ls", device, kLogLoopback);
@@ -135,6 +133,7 @@ void LoopbackTest(const std::atomic<int32_t>* cardIndex) {
     // run that tested nothing.
     if (!theCard.AllocateBuffersKB(kLoopbackKB)) {
         LogAdd(L"Loopback test buffers could not be allocated.", kLogError);
+        run.outcome.buffersAllocated = false;
         run.CountError(1);
         TestControl.stopRequested = true;
     } else {
