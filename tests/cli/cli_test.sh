@@ -245,10 +245,14 @@ while IFS='|' read -r name word args; do
 done <<CASES
 info on a card that will not open|PCIe-0, Windows ID:$guid: The card could not be opened|--simulate=no-open info
 info on a card with a bad signature|: The card's signature is wrong|--simulate=bad-signature info
-loopback on a card that will not open|failed: The card could not be opened; |--simulate=no-open loopback --minutes 0.02
+loopback on a card that will not open|failed: The card could not be opened; |--simulate=no-open loopback --minutes 0.02 --stall-timeout 1
+link expected of a card that will not open|failed: The card could not be opened|--simulate=no-open loopback --expect-link gen4x4
 benchmark that moved no block|failed read transfer(s); no block moved|--simulate=fail-read=1 benchmark --direction read --block-mb 1 --minutes 0.02
 stalled card|no transfer completed in 3 s: the card or its driver|--simulate=stall=600000 loopback --stall-timeout 3 --json $work/stall.json
 CASES
+# A summary that waits on purpose (a tenth of a second per slot) is no stall.
+run "a slow summary" 0 --simulate=cards=40 loopback --card 39 --minutes 0.02 --stall-timeout 3 &&
+    ok "a summary that waits is no stall"
 json_check "the stall is the stalled card's reason" stall.json '
 assert [(c["verdict"], c["results"]) for c in r] == [("failed", None)], r
 assert r[0]["reasons"] == ["no transfer completed in 3 s: the card or its driver stopped answering"]
