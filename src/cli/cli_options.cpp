@@ -17,10 +17,11 @@ const char* const kCliUsage =
     "  loopback [--card N|all] [--minutes M] [--pattern incrementing|random|constant]\n"
     "           [--constant V] [--load P] [--detailed] [--stop-on-error] [--log FILE]\n"
     "           [--json FILE] [--diagnose] [--min-loopback-rate X] [--expect-link genSxW]\n"
+    "           [--stall-timeout S]\n"
     "  benchmark [--card N|all] [--minutes M] [--load P] [--block-mb 1|2|4|8|16|32|64]\n"
     "           [--direction read-write|read|write] [--detailed] [--stop-on-error]\n"
     "           [--log FILE] [--json FILE] [--min-read-rate X] [--min-write-rate X]\n"
-    "           [--expect-link genSxW]\n"
+    "           [--expect-link genSxW] [--stall-timeout S]\n"
     "\n"
     "Options take a value as --opt V or --opt=V.\n"
     "  --simulate[=OPTIONS] use the simulated card driver instead of the real one; OPTIONS\n"
@@ -49,12 +50,15 @@ const char* const kCliUsage =
     "  --min-write-rate X   fail when the average write rate is below X MB/s\n"
     "  --expect-link genSxW fail, without testing, a card that trained a slower or narrower\n"
     "                       link, e.g. gen4x4\n"
+    "  --stall-timeout S    fail the card and leave at once, testing no further card, when\n"
+    "                       no transfer has completed for S seconds (default 60; 0: never)\n"
     "  --help               this text\n"
     "\n"
     "During a run every event-log record is printed to standard output as it is added, as\n"
     "UTF-8, in the log file's layout. Messages go to standard error.\n"
     "Exit status: 0 passed, 1 failed (a failed loopback verdict, failed benchmark transfers,\n"
-    "a limit not met, or a link slower than expected; with --card all, any card), 2 bad\n"
+    "a limit not met, a link slower than expected, a card that did not open, a run that\n"
+    "tested nothing, a card that stopped answering; with --card all, any card), 2 bad\n"
     "usage, 3 no card.\n";
 
 namespace {
@@ -203,6 +207,11 @@ const OptionRule kOptionRules[] = {
          if (!ParseLinkExpectation(v, &link)) return false;
          o.expectLink = link;
          return true;
+     }},
+    {L"--stall-timeout", true, Scope::Test, L"expected whole seconds, 0 (never) to 86400",
+     nullptr,
+     [](const std::wstring& v, CliOptions& o) {
+         return SetWhole(v, 0, kMaxStallTimeoutSeconds, o.stallTimeoutSeconds);
      }},
 };
 

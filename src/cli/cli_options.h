@@ -40,6 +40,8 @@ struct CliOptions {
     std::optional<double> minWriteRate;     // MB/s, against the benchmark's average
     std::optional<double> minLoopbackRate;  // MB/s, against the median round-trip rate
     std::optional<LinkExpectation> expectLink;
+    // A card with no transfer completed for this long has stopped answering; 0: never.
+    uint32_t stallTimeoutSeconds = 60;
 };
 
 // Parses the arguments after the program name. On failure returns false with a message that
@@ -49,6 +51,9 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliOptions* option
 
 // "genSxW" (any case) with S 1-6 and W 1, 2, 4, 8, 12, 16 or 32.
 bool ParseLinkExpectation(const std::wstring& text, LinkExpectation* out);
+
+// The longest --stall-timeout: a day.
+inline constexpr uint32_t kMaxStallTimeoutSeconds = 86400;
 
 // Every MB/s limit parser accepts: digits with an optional fraction, above 0, at most this.
 inline constexpr double kMaxRateLimitMBps = 1000000.0;

@@ -22,7 +22,9 @@ inline constexpr int kResultsProgramBuild = BRIXLANE_BUILD;
 // What the runner knows of one card's turn besides what the recorder kept.
 struct CardOutcome {
     CardFacts card;
-    bool tested = false;    // false when the link check kept the test from running
+    bool tested = false;    // false when no results are known: the link check kept the test
+                            // from running, or the card stopped answering
+    bool stalled = false;   // no transfer completed within --stall-timeout
     int64_t startTime = 0;  // calendar seconds
     double durationSeconds = 0;
     std::vector<std::wstring> reasons;  // empty: the card passed

@@ -26,6 +26,7 @@
 #include "engine/test_settings.h"
 #include "log/log_export.h"
 #include "log/logger.h"
+#include "log/wide_format.h"
 #include "sim/sim_options.h"
 #include "sim/simulated_card_driver.h"
 #ifdef _WIN32
@@ -131,6 +132,11 @@ void WaitForTestThread() {
     }
 }
 
+// Whether the run still makes transfers: a loopback until it leaves its pass loop (its summary
+// then waits on purpose, a tenth of a second per slot); a benchmark until its thread has
+// joined the last worker, which may be the one stuck in a transfer.
+bool TransfersExpected() { return TestCounters.statusText != StatusText::LoopbackComplete; }
+
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -158,10 +164,14 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     outcome->card.slot = slot;
     outcome->card.name = CardDisplayName(slot);
 
-    // A card that trained a lesser link is failed as it is, before any transfer.
+    // A card that trained a lesser link, or did not open to show one, is failed as it is,
+    // before any transfer.
     if (options.expectLink) {
-        if (auto shortfall = LinkShortfall(*options.expectLink, outcome->card.linkStatus)) {
-            if (!options.allCards) Error(outcome->card.name + L": " + *shortfall);
+        const std::optional<std::wstring> shortfall =
+            outcome->card.open != CardOpen::Opened
+                ? CardOpenReason(outcome->card.open)
+                : LinkShortfall(*options.expectLink, outcome->card.linkStatus);
+        if (shortfall) {
             outcome->reasons.push_back(*shortfall);
             outcome->durationSeconds = SecondsSince(started);
             return true;
@@ -178,9 +188,12 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     }
     outcome->tested = true;
 
-    // A signal handler cannot wake a condition variable: the wait looks at Ctrl-C each tick.
+    // A signal handler cannot wake a condition variable: the wait looks at Ctrl-C each tick,
+    // and at the transfer counter, as a transfer that never returns would keep it for ever.
     int stopsAsked = 0;
     std::chrono::steady_clock::time_point firstStop;
+    uint64_t transfers = CompletedTransfers();
+    auto lastTransfer = std::chrono::steady_clock::now();
     while (!recorder.WaitForEnd(kControlTick)) {
         const int asked = interrupts;
         if (asked > stopsAsked) {
@@ -196,6 +209,26 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
             stopsAsked = asked;
         }
         if (!TestControl.stopRequested && TestCounters.startTime > 0) CheckRunLength();
+
+        const auto now = std::chrono::steady_clock::now();
+        if (CompletedTransfers() != transfers) {
+            transfers = CompletedTransfers();
+            lastTransfer = now;
+        } else if (options.stallTimeoutSeconds > 0 && TransfersExpected() &&
+                   now - lastTransfer >= std::chrono::seconds(options.stallTimeoutSeconds)) {
+            // The card's thread is inside a driver call that may never return: its results
+            // never come, and the caller leaves without waiting for it.
+            const std::wstring reason = FormatWide(
+                L"no transfer completed in %u s: the card or its driver stopped answering",
+                static_cast<unsigned>(options.stallTimeoutSeconds));
+            LogAdd(reason.c_str(), kLogError);
+            port.Flush();
+            outcome->tested = false;
+            outcome->stalled = true;
+            outcome->reasons.push_back(reason);
+            outcome->durationSeconds = SecondsSince(started);
+            return true;
+        }
     }
     WaitForTestThread();
     port.Flush();
@@ -207,10 +240,7 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     if (reasons.empty() && errorRecords > 0) {
         reasons.push_back(std::to_wstring(errorRecords) + L" ERROR record(s) in the event log");
     }
-    for (const std::wstring& limit : LimitReasons(options, recorder)) {
-        if (!options.allCards) Error(outcome->card.name + L": " + limit);
-        reasons.push_back(limit);
-    }
+    for (const std::wstring& limit : LimitReasons(options, recorder)) reasons.push_back(limit);
     outcome->reasons = std::move(reasons);
     return true;
 }
@@ -229,6 +259,7 @@ int RunTests(const CliOptions& options, ConsolePort& port) {
     Json results = Json::array();
     int status = kExitPassed;
     size_t tested = 0;
+    bool stalled = false;
     for (int slot : slots) {
         if (interrupts > 0) break;
         CardOutcome outcome;
@@ -238,8 +269,9 @@ int RunTests(const CliOptions& options, ConsolePort& port) {
         }
         ++tested;
         if (!outcome.reasons.empty()) status = kExitFailed;
-        // With many cards, one line each says at the end of its turn how it went and why.
-        if (options.allCards) {
+        // One line at the end of a card's turn says how it went and why: for every card of
+        // many, for one card when it failed.
+        if (options.allCards || !outcome.reasons.empty()) {
             std::wstring line =
                 outcome.card.name + (outcome.reasons.empty() ? L": passed" : L": failed");
             for (size_t i = 0; i < outcome.reasons.size(); ++i) {
@@ -248,13 +280,18 @@ int RunTests(const CliOptions& options, ConsolePort& port) {
             Error(line);
         }
         results.push_back(CardResultJson(options, outcome, recorder));
+        if (outcome.stalled) {
+            stalled = true;
+            break;
+        }
     }
-    WaitForTestThread();
+    if (!stalled) WaitForTestThread();
     SetRunObserver(nullptr);
     port.Flush();
 
-    if (tested < slots.size() && interrupts > 0) {
-        Error(L"interrupted: " + std::to_wstring(slots.size() - tested) + L" card(s) not tested");
+    if (tested < slots.size() && (interrupts > 0 || stalled)) {
+        Error((stalled ? L"a card stopped answering: " : L"interrupted: ") +
+              std::to_wstring(slots.size() - tested) + L" card(s) not tested");
         status = kExitFailed;
     }
     if (!options.logFile.empty() &&
@@ -269,6 +306,13 @@ int RunTests(const CliOptions& options, ConsolePort& port) {
     } else if (!options.jsonFile.empty() && !WriteTextFile(options.jsonFile, JsonText(results))) {
         Error(L"--json: the results could not be written to \"" + options.jsonFile + L"\"");
         status = kExitFailed;
+    }
+    if (stalled) {
+        // Closing theCard or destroying the driver under the stuck thread would crash or hang:
+        // leave with what is written, as the operating system ends the thread.
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(kExitFailed);
     }
     return status;
 }
@@ -287,9 +331,13 @@ int Run(const CliOptions& options, ConsolePort& port) {
             Print(stdout, CardDisplayName(i) + L"\n");
         }
     } else if (status == kExitPassed && options.command == CliCommand::Info) {
-        ShowCardInformation(CardList[options.card]);
+        const CardFacts facts = ShowCardInformation(CardList[options.card]);
+        if (facts.open != CardOpen::Opened) {
+            Error(CardDisplayName(options.card) + L": " + CardOpenReason(facts.open));
+            status = kExitFailed;
+        }
         LogRecord record;
-        for (int i = -7; i < 0; ++i) {
+        for (int i = -7; i < 0 && status == kExitPassed; ++i) {
             if (theLog.load()->CopyRecord(i, &record)) {
                 Print(stdout, std::wstring(record.text) + L"\n");
             }

@@ -61,12 +61,14 @@ struct LinkScale {
 };
 
 // The gauge's scale by the card's link, in MB/s. Gen3 and Gen4 know only x1 and x4; any other
-// link leaves the scale as it was.
+// link leaves the scale as it was. No link at all (the card did not open) takes the scale the
+// chart starts with, not the previous card's.
 constexpr LinkScale kLinkScales[] = {
     {1, 1, {250, 150, 100}},    {1, kAnyOtherWidth, {1000, 600, 500}},
     {2, 1, {500, 300, 250}},    {2, kAnyOtherWidth, {2000, 1200, 1000}},
     {3, 1, {1000, 800, 750}},   {3, 4, {4000, 3200, 3000}},
     {4, 1, {2000, 1600, 1500}}, {4, 4, {8000, 6200, 6000}},
+    {0, 0, {1000, 0, 0}},
 };
 
 const ChartScale* ChartScaleForLink(int speed, int width) {

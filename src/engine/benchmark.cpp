@@ -80,8 +80,9 @@ void Worker(Phase* phase, BenchmarkWorker* worker) {
             const uint32_t moved = phase->direction == Direction::Read
                                        ? theCard.ReadChannel(channel)
                                        : theCard.WriteChannel(channel);
+            // The driver answered, with data or with a failure: the card has not stalled.
+            CountCompletedTransfer();
             if (moved != 0) {
-                CountCompletedTransfer();
                 ++worker->blocksDone;
                 worker->cycleBytes += moved;
             } else {
@@ -239,7 +240,8 @@ void BenchmarkTest(const std::atomic<int32_t>* cardIndex) {
     ResetCounters(kBenchmarkStartReset);
     LogAdd(L"START OF PCIE BENCHMARK TEST", kLogBenchmark);
 
-    OpenCardForRun(index, kLogBenchmark);
+    CardOpen open = CardOpen::Opened;
+    OpenCardForRun(index, kLogBenchmark, &open);
     Port().Repaint();
 
     const uint32_t direction = TestSettings.benchmarkDirection;
@@ -251,6 +253,7 @@ void BenchmarkTest(const std::atomic<int32_t>* cardIndex) {
     RunOutcome outcome;
     outcome.cardSlot = index;
     outcome.testMode = 1;
+    outcome.cardOpen = open;
     Phase read{Direction::Read,           L"Read blocks %u\u2013%u: Min %0.1f MB/s, Max %0.1f MB/s",
                &TestCounters.readBlocks,  &TestCounters.maxReadMBps,
                &TestCounters.minReadMBps, &outcome.read};
@@ -291,6 +294,10 @@ void BenchmarkTest(const std::atomic<int32_t>* cardIndex) {
             for (int c = kFirstChannel; c <= kLastChannel; ++c) phase->start[c].Signal();
         }
         LogSummary(read, write, startTime);
+    } else {
+        // Without buffers the run moves nothing; say so rather than end without a word.
+        LogAdd(L"Benchmark test buffers could not be allocated.", kLogError);
+        outcome.buffersAllocated = false;
     }
 
     WaitForWorkers();

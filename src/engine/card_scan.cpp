@@ -44,11 +44,18 @@ LinkShape LastOpenedLink() {
 
 void PublishLinkStatus(uint16_t linkStatus) { lastOpenedLinkStatus = linkStatus; }
 
-std::wstring OpenCardForRun(int32_t index, LogCategory category) {
+CardOpen OpenTheCard(const std::wstring& path) {
+    const CardOpen open = theCard.Open(path)         ? CardOpen::Opened
+                          : theCard.signatureRefused ? CardOpen::SignatureRefused
+                                                     : CardOpen::Failed;
+    PublishLinkStatus(open == CardOpen::Opened ? LinkStatus(theCard.linkRecord) : 0);
+    return open;
+}
+
+std::wstring OpenCardForRun(int32_t index, LogCategory category, CardOpen* open) {
     // The path is copied now: the card table may be released while a late thread still runs.
     const std::wstring path = index >= 0 && index < kMaxCards ? CardList[index] : std::wstring();
-    theCard.Open(path);
-    PublishLinkStatus(LinkStatus(theCard.linkRecord));
+    *open = OpenTheCard(path);
     wchar_t device[kDisplayNameChars];
     CardDisplayName(device, kDisplayNameChars, index);
     LogAddFormatted(L"Testing device %ls", device, category);
@@ -56,13 +63,16 @@ std::wstring OpenCardForRun(int32_t index, LogCategory category) {
 }
 
 CardFacts ShowCardInformation(const std::wstring& path) {
-    // A card that fails to open still shows what theCard holds from the last good open (or
-    // zeros), which is what the engineer sees in the log.
     CardFacts facts;
-    facts.open = theCard.Open(path)         ? CardOpen::Opened
-                 : theCard.signatureRefused ? CardOpen::SignatureRefused
-                                            : CardOpen::Failed;
-    PublishLinkStatus(LinkStatus(theCard.linkRecord));
+    facts.open = OpenTheCard(path);
+    // After a failed open theCard still holds the previous card's versions and link, and
+    // zeros would read as real values ("Max Payload Size: 128 bytes"): name the failure.
+    if (facts.open != CardOpen::Opened) {
+        LogAdd(
+            facts.open == CardOpen::SignatureRefused ? kSignatureWrongRecord : kCardNotOpenedRecord,
+            kLogError);
+        return facts;
+    }
 
     wchar_t hardware[8];
     wchar_t firmware[8];

@@ -14,7 +14,7 @@ struct CardFacts {
     int slot = -1;      // filled by whoever knows the slot
     std::wstring name;  // likewise: the display name
     CardOpen open = CardOpen::Failed;
-    // After a failed open: what theCard still holds from its last good open, or zeros.
+    // Zeros and empty texts after a failed open: theCard then still holds another card's.
     std::wstring hardwareVersion;  // "1.3", as the information lines print it
     std::wstring firmwareVersion;
     std::wstring driverVersion;
@@ -32,8 +32,10 @@ void InitialScan();
 // Logs the card's display name and appends it to the device list.
 void AddCardEntry(int index);
 // Opens theCard on the path, logs the seven information lines, closes theCard; returns what
-// the lines show.
+// the lines show. A card that does not open gets one ERROR record naming why instead.
 CardFacts ShowCardInformation(const std::wstring& path);
+// Opens theCard on the path and publishes its link for the panel: no link when it failed.
+CardOpen OpenTheCard(const std::wstring& path);
 // The device list's selection changed: a different card gets selectedCard and its lines.
 void OnDeviceSelected();
 // The no-card message box, then its ERROR record.
@@ -49,10 +51,10 @@ LinkShape LastOpenedLink();
 // Called by whoever has just opened theCard, with what its link record now holds.
 void PublishLinkStatus(uint16_t linkStatus);
 
-// A test thread's start on its card: opens theCard on slot `index` (a failed open is the
-// run's to find out), publishes its link and logs "Testing device ..." in `category`. Returns
-// the card's display name.
-std::wstring OpenCardForRun(int32_t index, LogCategory category);
+// A test thread's start on its card: opens theCard on slot `index` (how the open went goes to
+// `open`; a failed one is the run's to find out), publishes its link and logs "Testing device
+// ..." in `category`. Returns the card's display name.
+std::wstring OpenCardForRun(int32_t index, LogCategory category, CardOpen* open);
 
 inline constexpr const wchar_t* kNoCardsMessage =
     L"No Korvenix PCIe Gen4 test cards have been detected.\n\nPlease check you have "
@@ -60,3 +62,5 @@ inline constexpr const wchar_t* kNoCardsMessage =
     L"device drivers.\n";
 inline constexpr const wchar_t* kNoCardsRecord = L"No Korvenix PCIe test cards have been detected.";
 inline constexpr const wchar_t* kErrorCaption = L"Brixlane Error";
+inline constexpr const wchar_t* kCardNotOpenedRecord = L"The card could not be opened.";
+inline constexpr const wchar_t* kSignatureWrongRecord = L"The card's signature is wrong.";

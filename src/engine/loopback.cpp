@@ -33,20 +33,19 @@ struct LoopbackRun {
 void RunPass(LoopbackRun& run) {
     LoopbackOutcome& counts = run.outcome.loopback;
     const int32_t result = theCard.LoopbackTransfer();
+    // The driver answered, with data or with a failure: the card has not stalled.
+    CountCompletedTransfer();
     if (result == -1) {
         ++counts.writeErrors;
         run.CountError(1);
     } else if (result == -2) {
         ++counts.readErrors;
         run.CountError(1);
-    } else {
-        CountCompletedTransfer();
-        if (result > 0) {
-            LogLine(kLogError, L"PCIe data transfer error: %d of %d bytes incorrect.", result,
-                    static_cast<int>(theCard.bufferSize));
-            counts.verificationErrors += static_cast<uint64_t>(result);
-            run.CountError(static_cast<uint64_t>(result));
-        }
+    } else if (result > 0) {
+        LogLine(kLogError, L"PCIe data transfer error: %d of %d bytes incorrect.", result,
+                static_cast<int>(theCard.bufferSize));
+        counts.verificationErrors += static_cast<uint64_t>(result);
+        run.CountError(static_cast<uint64_t>(result));
     }
 
     // After a failed transfer LastRate is still the speed of the last good one.
@@ -123,12 +122,13 @@ void LoopbackTest(const std::atomic<int32_t>* cardIndex) {
     TestCounters.statusText = StatusText::Loopback;
     LogAdd(L"START OF PCIE TEST - LOOPBACK TEST", kLogLoopback);
 
-    const std::wstring device = OpenCardForRun(index, kLogLoopback);
+    const std::wstring device = OpenCardForRun(index, kLogLoopback, &run.outcome.cardOpen);
 
     // Without buffers there is nothing to send: say so and fail the run rather than pass a
     // run that tested nothing.
     if (!theCard.AllocateBuffersKB(kLoopbackKB)) {
         LogAdd(L"Loopback test buffers could not be allocated.", kLogError);
+        run.outcome.buffersAllocated = false;
         run.CountError(1);
         TestControl.stopRequested = true;
     } else {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/card_scan.h"
 #include "engine/error_status_names.h"
 #include "engine/test_settings.h"
 
@@ -80,6 +81,8 @@ struct LoopbackOutcome {
 struct RunOutcome {
     int32_t cardSlot = -1;
     uint8_t testMode = 0;
+    CardOpen cardOpen = CardOpen::Opened;  // what the test thread's open of the card gave
+    bool buffersAllocated = true;
     uint64_t errors = 0;  // the loopback's total of counted errors
     LoopbackOutcome loopback;
     DirectionOutcome read;
@@ -90,6 +93,10 @@ struct RunOutcome {
     bool Passed() const { return reasons.empty(); }
 };
 
-// Fills `outcome.reasons` from its counters: each kind of loopback error, each direction's
-// failed transfers.
+// Fills `outcome.reasons` from its counters: a card that did not open, test buffers that
+// could not be allocated, each kind of loopback error, each direction's failed transfers, and
+// a run that tested nothing (no loopback pass, no benchmark block moved).
 void DecideVerdict(RunOutcome& outcome);
+
+// Why a card that did not open cannot be tested; empty for one that opened.
+std::wstring CardOpenReason(CardOpen open);

@@ -238,6 +238,27 @@ assert bad["reasons"][0].endswith("write error(s)"), bad["reasons"]
     expect "each card's verdict on standard error" err.txt -E "PCIe-1, Windows ID:.*: failed: [0-9]+ write error"
 fi
 
+# A card that cannot be used, a run that moved nothing, a card that stops answering: exit 1,
+# with the reason in the card's line on standard error (bounded by run's 120 s).
+while IFS='|' read -r name word args; do
+    # shellcheck disable=SC2086
+    run "$name" 1 $args && expect "$name is named" err.txt -F -- "$word"
+done <<CASES
+info on a card that will not open|PCIe-0, Windows ID:$guid: The card could not be opened|--simulate=no-open info
+info on a card with a bad signature|: The card's signature is wrong|--simulate=bad-signature info
+loopback on a card that will not open|failed: The card could not be opened; |--simulate=no-open loopback --minutes 0.02 --stall-timeout 1
+link expected of a card that will not open|failed: The card could not be opened|--simulate=no-open loopback --expect-link gen4x4
+benchmark that moved no block|failed read transfer(s); no block moved|--simulate=fail-read=1 benchmark --direction read --block-mb 1 --minutes 0.02
+stalled card|no transfer completed in 3 s: the card or its driver|--simulate=stall=600000 loopback --stall-timeout 3 --json $work/stall.json
+CASES
+# A summary that waits on purpose (a tenth of a second per slot) is no stall.
+run "a slow summary" 0 --simulate=cards=40 loopback --card 39 --minutes 0.02 --stall-timeout 3 &&
+    ok "a summary that waits is no stall"
+json_check "the stall is the stalled card's reason" stall.json '
+assert [(c["verdict"], c["results"]) for c in r] == [("failed", None)], r
+assert r[0]["reasons"] == ["no transfer completed in 3 s: the card or its driver stopped answering"]
+'
+
 # Bad usage: exit 2 and a message naming the argument.
 while IFS='|' read -r name word args; do
     # shellcheck disable=SC2086
@@ -262,6 +283,7 @@ write limit without a write phase|--min-write-rate|--simulate benchmark --direct
 diagnose on a benchmark|--diagnose|--simulate benchmark --diagnose
 malformed rate limit|--min-read-rate|--simulate benchmark --min-read-rate fast
 malformed link|--expect-link|--simulate loopback --expect-link gen9x4
+stall timeout of a fraction|--stall-timeout|--simulate loopback --stall-timeout 1.5
 JSON for info|--json|--simulate info --json x.json
 every card for info|--card all|--simulate info --card all
 unwritable JSON file|--json|--simulate loopback --json /nonexistent-folder/results.json
@@ -271,7 +293,7 @@ if [ "${BRIXLANE_CLI_NATIVE:-1}" = 1 ]; then
     # Ctrl-C during an endless run stops it and the summary still prints.
     "${cli[@]}" --simulate loopback >"$work/out" 2>"$work/err" </dev/null &
     pid=$!
-    for _ in $(seq 600); do grep -q "START OF PCIE TEST" "$work/out" && break; sleep 0.1; done
+    for _ in $(seq 600); do grep -q "Loopback blocks 1" "$work/out" && break; sleep 0.1; done
     kill -INT "$pid"
     for _ in $(seq 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     kill -KILL "$pid" 2>/dev/null

@@ -360,6 +360,21 @@ TEST_F(TwoCardTest, SelectingAnotherCardLogsItsLinesAndReselectingLogsNothing) {
     EXPECT_EQ(app_->Log().size(), before + 7);
 }
 
+class UnopenableCardTest : public MainWindowTest {
+  protected:
+    void SetUp() override { Launch(L"--simulate=cards=2,only=1,no-open"); }
+};
+
+TEST_F(UnopenableCardTest, SelectingACardThatWillNotOpenLogsWhyNotTheEarlierCardsLines) {
+    const size_t before = app_->Log().size();
+    SelectCard(1);
+    ASSERT_GE(app_->WaitForRecord(L"The card could not be opened."), 0);
+    ASSERT_TRUE(app_->Barrier());
+    const std::vector<LoggedRecord> log = app_->Log();
+    ASSERT_EQ(log.size(), before + 1) << "more than the one record: " << log.back().text.c_str();
+    EXPECT_EQ(log.back().category, L"ERROR");
+}
+
 TEST(NoCardTest, NoCardIsReportedAndStartAsksForACard) {
     AppUnderTest app(L"--simulate=cards=0");
     ASSERT_TRUE(app.Started());

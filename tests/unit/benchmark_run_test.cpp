@@ -61,6 +61,14 @@ TEST_F(BenchmarkRunTest, StopBeforeTheFirstCycleShowsZeroRatesAndThePreviousMini
     EXPECT_EQ(summary[9], L"Average combined R/W data rate: 0.0 MB/s (0.00 Gb/s)");
 }
 
+TEST_F(BenchmarkRunTest, BuffersThatCannotBeAllocatedAreAnErrorAndNoSummary) {
+    UseCards("rate=unlimited");
+    TestSettings.benchmarkBlockMB = 0;  // no buffer has 0 bytes
+    RunToEnd(BenchmarkTest, 0);
+    EXPECT_TRUE(Has(L"Benchmark test buffers could not be allocated.", kLogError));
+    EXPECT_TRUE(Summary().empty());
+}
+
 TEST_F(BenchmarkRunTest, StopOnErrorEndsAfterTheFailingReadPhase) {
     // Every channel's 50th read fails: cycle 3 (blocks 41-60) holds the first failures.
     UseCards("rate=unlimited,fail-read=50");

@@ -32,16 +32,25 @@ TEST_F(CardInfoTest, ScanListsEveryCardAndDescribesTheFirst) {
     EXPECT_EQ(driver->OpenFileCount(), 0);  // the scan leaves the card closed
 }
 
-TEST_F(CardInfoTest, ACardThatWillNotOpenShowsTheLastGoodValues) {
-    UseCards("cards=2,link=gen3x2,only=1,no-open");
-    ShowCardInformation(CardList[0]);
-    theLog.load()->Clear();
-    ShowCardInformation(CardList[1]);
-    const auto texts = Texts();
-    ASSERT_EQ(texts.size(), 7u);
-    EXPECT_EQ(texts[2], L"Device Driver Version: ");  // the request failed: empty
-    EXPECT_EQ(texts[3], L"Link Speed: Gen3");         // stale, from card 0
-    EXPECT_EQ(texts[4], L"Link Width: x2");
+TEST_F(CardInfoTest, ACardThatWillNotOpenIsNamedNotShownWithAnotherCardsValues) {
+    const struct {
+        const char* fault;
+        const wchar_t* record;
+    } cases[] = {{"no-open", L"The card could not be opened."},
+                 {"bad-signature", L"The card's signature is wrong."}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        UseCards(std::string("cards=2,link=gen3x2,only=1,") + c.fault);
+        ShowCardInformation(CardList[0]);
+        theLog.load()->Clear();
+        const CardFacts facts = ShowCardInformation(CardList[1]);
+        EXPECT_EQ(Texts(kLogError), std::vector<std::wstring>{c.record});
+        EXPECT_EQ(Texts().size(), 1u);
+        EXPECT_EQ(facts.linkStatus, 0);
+        EXPECT_EQ(facts.hardwareVersion, L"");
+        EXPECT_EQ(LastOpenedLink().speed, 0);  // the panel shows no link, not card 0's
+        EXPECT_EQ(driver->OpenFileCount(), 0);
+    }
 }
 
 TEST_F(CardInfoTest, SelectionOutsideTheTableOrOfAnEmptySlotDescribesNothing) {

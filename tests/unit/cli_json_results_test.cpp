@@ -149,6 +149,7 @@ TEST(CardVerdictTest, RateLimitsCompareTheMedianAndTheAverage) {
 
 TEST(CardVerdictTest, LoopbackReasonsNameEachKindOfError) {
     RunOutcome o;
+    o.loopback.passes = 7;
     o.loopback.verificationErrors = 6;
     o.loopback.writeErrors = 1;
     o.loopback.countedBits[3] = 2;  // Completion Timeout
@@ -159,8 +160,41 @@ TEST(CardVerdictTest, LoopbackReasonsNameEachKindOfError) {
                              L"2 error-status report(s) of Completion Timeout",
                              // 10 - 9 seen by the passes
                              L"1 other error(s); see the event log"}));
-    DecideVerdict(o = RunOutcome());
+    o = RunOutcome();
+    o.loopback.passes = 1;
+    DecideVerdict(o);
     EXPECT_TRUE(o.Passed());
+}
+
+TEST(CardVerdictTest, AnUnusableCardOrARunThatTestedNothingFails) {
+    constexpr CardOpen kOpened = CardOpen::Opened, kRefused = CardOpen::SignatureRefused;
+    const struct {
+        const wchar_t* reasons;  // joined by |
+        uint8_t testMode;
+        CardOpen open;
+        bool buffers;
+        uint64_t passes, bytes, errors;
+    } cases[] = {
+        {L"The card could not be opened|3 write error(s)", 0, CardOpen::Failed, true, 3, 0, 3},
+        {L"The card's signature is wrong|no block moved", 1, kRefused, true, 0, 0, 0},
+        {L"The test buffers could not be allocated|no pass completed", 0, kOpened, false, 0, 0, 1},
+        {L"no pass completed", 0, kOpened, true, 0, 0, 0},
+        {L"", 1, kOpened, true, 0, 1, 0},
+    };
+    for (const auto& c : cases) {
+        RunOutcome o;
+        o.testMode = c.testMode;
+        o.cardOpen = c.open;
+        o.buffersAllocated = c.buffers;
+        o.loopback.passes = c.passes;
+        o.loopback.writeErrors = c.buffers ? c.errors : 0;
+        o.errors = c.errors;
+        o.write.bytes = c.bytes;
+        DecideVerdict(o);
+        std::wstring joined;
+        for (const auto& r : o.reasons) joined += (joined.empty() ? L"" : L"|") + r;
+        EXPECT_EQ(joined, c.reasons);
+    }
 }
 
 }  // namespace

@@ -239,6 +239,7 @@ TEST_F(ResultsPanelTest, LinkSelectsTheChartScale) {
         {2, 1, 500, 300, 250},    {2, 4, 2000, 1200, 1000}, {3, 1, 1000, 800, 750},
         {3, 4, 4000, 3200, 3000}, {4, 1, 2000, 1600, 1500}, {4, 4, 8000, 6200, 6000},
         {4, 2, 0, 0, 0},          {0, 1, 0, 0, 0},          {5, 4, 0, 0, 0},
+        {0, 0, 1000, 0, 0},  // no card opened: the starting scale
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "Gen" << c.speed << " x" << c.width);
