@@ -10,4 +10,3 @@ class Win32LogViewPort final : public LogViewPort {
     void SetScrollPosition(int32_t position) override;
     void RedrawPanel() override;
 };
-

@@ -30,6 +30,9 @@ extern HBRUSH whiteBrush;
 extern HFONT logFont;
 extern HFONT headerFont;
 extern int32_t lineHeight;
+// The window's dots per inch, read once the window exists: the panel's 96-dpi geometry and its
+// fonts are scaled by windowDpi / 96.
+extern int32_t windowDpi;
 extern int32_t wheelDelta;
 
 class Win32WindowPort;

@@ -3,6 +3,7 @@
 #include "app/gdi_canvas_win.h"
 #include "app/main_window_win.h"
 #include "display/results_panel.h"
+#include "display/scaled_canvas.h"
 #include "display/throughput_chart.h"
 
 WNDPROC previousPanelProc = nullptr;
@@ -26,9 +27,11 @@ void PaintPanel(HWND window) {
         {
             // The chart's font lives as long as the chart, which is never destroyed.
             static const HFONT chartFont =
-                theThroughputChart ? CreateChartFont(*theThroughputChart) : nullptr;
-            GdiCanvas canvas(memory, GdiFonts{chartFont, logFont, headerFont}, gradientFill);
-            PaintResultsPanel(canvas, width, height);
+                theThroughputChart ? CreateChartFont(*theThroughputChart, windowDpi) : nullptr;
+            GdiCanvas device(memory, GdiFonts{chartFont, logFont, headerFont}, gradientFill);
+            ScaledCanvas canvas(device, windowDpi);
+            PaintResultsPanel(canvas, UnitsCovering(width, windowDpi),
+                              UnitsCovering(height, windowDpi));
         }
         BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
         SelectObject(memory, previous);
