@@ -10,3 +10,4 @@ class Win32LogViewPort final : public LogViewPort {
     void SetScrollPosition(int32_t position) override;
     void RedrawPanel() override;
 };
+
