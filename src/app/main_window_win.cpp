@@ -97,9 +97,8 @@ void OnCreate(HWND window) {
 }
 
 void OnGetMinMaxInfo(MINMAXINFO* info) {
-    // The template grows with the dpi, and so must the size below which its controls collide.
-    info->ptMinTrackSize.x = UnitsToPixels(kMinTrackWidthPixels, windowDpi);
-    info->ptMinTrackSize.y = UnitsToPixels(kMinTrackHeightPixels, windowDpi);
+    info->ptMinTrackSize.x = kMinTrackWidthPixels;
+    info->ptMinTrackSize.y = kMinTrackHeightPixels;
 }
 
 // The dialog manager sends command 2 for Escape as well, and it does not ask whether the
