@@ -101,6 +101,17 @@ int RunAgainAtDpi(int dpi) {
     return static_cast<int>(exitCode);
 }
 
+// The tests read and move the program's windows and read its pixels as the screen has them.
+// Wine maps window coordinates between the dpi of a window and that of the thread asking,
+// unless the thread is per-monitor aware.
+void SeeDevicePixels() {
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    const auto set = reinterpret_cast<SetContext>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    const HANDLE perMonitorAware = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3));
+    if (!set || !set(perMonitorAware)) SetProcessDPIAware();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,9 +139,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no program at %s\n", argv[1]);
         return 2;
     }
-    // The tests read the program's windows and pixels as the screen has them; a process that
-    // is not DPI-aware would get them mapped to 96 dpi.
-    SetProcessDPIAware();
+    SeeDevicePixels();
     UnmanagedWindowsUnderWine();
     WineFontsInThePrefix();
     return RUN_ALL_TESTS();
