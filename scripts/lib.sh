@@ -64,7 +64,8 @@ start_xvfb() {
     fi
     fifo=$(mktemp -u "${TMPDIR:-/tmp}/brixlane-xvfb.XXXXXX")
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" </dev/null >"$log" 2>&1 &
+    # Room for the main window at 200 %, which the GUI tests show too.
+    Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$fifo" </dev/null >"$log" 2>&1 &
     XVFB_PID=$!
     # Xvfb closes the pipe without a number if it cannot start; 30 s is far beyond a
     # normal start.

@@ -15,6 +15,7 @@ pictures=(
     config_dialog:config_dialog
     about_box:about_box
     benchmark_running:benchmark_running
+    benchmark_running_150_percent:benchmark_running_150_percent
     loopback_failed:loopback_failed
     log_10000_records_middle:log_10000_records_middle
 )

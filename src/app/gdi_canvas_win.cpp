@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "display/scaled_canvas.h"
+
 namespace {
 
 constexpr int kPenWidthPixels = 1;
@@ -24,13 +26,18 @@ TRIVERTEX Vertex(int32_t x, int32_t y, Colour colour) {
 
 }  // namespace
 
-HFONT CreateChartFont(const Win32ThroughputChart& chart) {
+HFONT CreateChartFont(const Win32ThroughputChart& chart, int32_t dpi) {
     LOGFONTW font{};
     // A positive height asks for the cell height, on which the chart's label offsets rest.
     font.lfHeight = chart.fontHeight;
     font.lfWeight = chart.fontWeight;
     font.lfCharSet = 0;
     std::wcsncpy(font.lfFaceName, chart.fontFace, LF_FACESIZE - 1);
+    return CreateFontAtDpi(font, dpi);
+}
+
+HFONT CreateFontAtDpi(LOGFONTW font, int32_t dpi) {
+    font.lfHeight = UnitsToPixels(font.lfHeight, dpi);
     return CreateFontIndirectW(&font);
 }
 
@@ -123,5 +130,8 @@ bool WindowModuleOwner::ControlScreenRect(int32_t controlId, CanvasRect* screenR
 CanvasRect WindowModuleOwner::ScreenToClient(const CanvasRect& screenRect) {
     POINT corners[2] = {{screenRect.left, screenRect.top}, {screenRect.right, screenRect.bottom}};
     if (HWND owner = ownerWindow_) MapWindowPoints(nullptr, owner, corners, 2);
-    return {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+    // The chart draws in 96-dpi units; the template's dialog units grow with the dpi as the
+    // panel does, so the placeholder still lies over the chart strip in those units.
+    return {UnitsCovering(corners[0].x, dpi_), UnitsCovering(corners[0].y, dpi_),
+            UnitsCovering(corners[1].x, dpi_), UnitsCovering(corners[1].y, dpi_)};
 }

@@ -70,9 +70,13 @@ struct GdiFonts {
     HFONT headerFont = nullptr;
 };
 
-// The chart's own font: its fontHeight (cell height), fontWeight and fontFace, every other
-// attribute left at its default (character set 0).
-HFONT CreateChartFont(const Win32ThroughputChart& chart);
+// `font`, whose cell height is that of a 96-dpi screen, made for `dpi`: its height scaled by
+// dpi / 96 like every coordinate the panel draws at.
+HFONT CreateFontAtDpi(LOGFONTW font, int32_t dpi);
+
+// The chart's own font: its fontHeight (cell height, scaled to `dpi`), fontWeight and
+// fontFace, every other attribute left at its default (character set 0).
+HFONT CreateChartFont(const Win32ThroughputChart& chart, int32_t dpi);
 
 class GdiCanvas final : public Canvas {
   public:
@@ -109,14 +113,17 @@ class GdiCanvas final : public Canvas {
 
 // The chart's view of the main window: reads the window handle through a reference to the
 // variable that holds it, at each use, so the chart may be made before the window and never
-// holds a stale handle.
+// holds a stale handle. The chart draws in 96-dpi units, so the client coordinates it gets are
+// in those units too, from the window's dpi (read through its variable as well).
 class WindowModuleOwner final : public ModuleOwner {
   public:
-    explicit WindowModuleOwner(const HWND& ownerWindow) : ownerWindow_(ownerWindow) {}
+    WindowModuleOwner(const HWND& ownerWindow, const int32_t& dpi)
+        : ownerWindow_(ownerWindow), dpi_(dpi) {}
 
     bool ControlScreenRect(int32_t controlId, CanvasRect* screenRect) override;
     CanvasRect ScreenToClient(const CanvasRect& screenRect) override;
 
   private:
     const HWND& ownerWindow_;
+    const int32_t& dpi_;
 };

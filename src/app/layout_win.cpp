@@ -3,6 +3,7 @@
 #include "app/main_window_win.h"
 #include "app/resources/resource.h"
 #include "display/log_view.h"
+#include "display/scaled_canvas.h"
 #include "display/throughput_chart.h"
 #include "display/window_layout.h"
 #include "engine/main_window_port.h"
@@ -47,6 +48,7 @@ void LayoutMainWindow(HWND window, int width, int height) {
     GetClientRect(panel, &panelClient);
     input.panelWidth = panelClient.right;
     input.panelHeight = panelClient.bottom;
+    input.dpi = windowDpi;
 
     const LayoutPlan plan = PlanLayout(input);
     if (!plan.apply) return;
@@ -64,7 +66,7 @@ void LayoutMainWindow(HWND window, int width, int height) {
     prevClientWidth = width;
     prevClientHeight = height;
     // The chart keeps its distance from the right edge and its bottom follows the bottom edge.
-    if (theThroughputChart) theThroughputChart->MoveBy(plan.dx, 0, 0, plan.dy);
+    if (theThroughputChart) theThroughputChart->MoveBy(plan.chartDx, 0, 0, plan.chartDy);
 }
 
 void MoveControlBy(HWND parent, int controlId, int dx) {
@@ -97,10 +99,13 @@ void OnRefreshTimer(HWND /*window*/) {
     if (TestControl.stopRequested) return;
     if (TestCounters.startTime <= 0) {
         if (!panelWindow) return;
-        const RECT bands = {0, 0, panelRect.right, kPanelHeaderPixels};
+        const RECT bands = {0, 0, panelRect.right, UnitsToPixels(kPanelHeaderPixels, windowDpi)};
         InvalidateRect(panelWindow, &bands, FALSE);
-        const RECT chartStrip = {panelRect.right - kPanelChartStripPixels, kLogAreaTopPixels,
-                                 panelRect.right, panelRect.bottom};
+        // Where the panel paints the strip, to the pixel: from its left edge in units.
+        const int32_t width = UnitsCovering(panelRect.right, windowDpi);
+        const RECT chartStrip = {UnitsToPixels(width - kPanelChartStripPixels, windowDpi),
+                                 UnitsToPixels(kLogAreaTopPixels, windowDpi), panelRect.right,
+                                 panelRect.bottom};
         InvalidateRect(panelWindow, &chartStrip, FALSE);
         UpdateWindow(panelWindow);
         return;

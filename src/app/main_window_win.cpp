@@ -12,9 +12,11 @@
 #include "app/resources/resource.h"
 #include "app/results_panel_win.h"
 #include "app/save_log_win.h"
+#include "app/scaled_picture_win.h"
 #include "app/window_port_win.h"
 #include "card/card_list.h"
 #include "display/log_view.h"
+#include "display/scaled_canvas.h"
 #include "display/throughput_chart.h"
 #include "engine/card_scan.h"
 #include "engine/main_window_port.h"
@@ -33,6 +35,7 @@ UniqueGdiObject<HBRUSH> whiteBrush;
 UniqueGdiObject<HFONT> logFont;
 UniqueGdiObject<HFONT> headerFont;
 int32_t lineHeight = 0;
+int32_t windowDpi = kBaseDpi;
 int32_t wheelDelta = 0;
 
 namespace {
@@ -65,13 +68,20 @@ Win32WindowPort* windowPort = nullptr;
 Win32LogViewPort logViewPort;
 // The chart holds on to its owner for as long as the process lives; the owner reads mainWindow
 // at every use.
-WindowModuleOwner chartOwner(mainWindow);
+WindowModuleOwner chartOwner(mainWindow, windowDpi);
+// The test card at the window's dpi, shown for as long as the program runs; null at 96 dpi.
+UniqueGdiObject<HBITMAP> cardPicture;
 
 HFONT CreateTahoma(int cellHeight, bool italic) {
     // A positive height asks for the cell height, which is what the log line spacing uses.
-    return CreateFontW(cellHeight, 0, 0, 0, kBoldWeight, italic ? TRUE : FALSE, FALSE, FALSE,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+    LOGFONTW font = {};
+    font.lfHeight = cellHeight;
+    font.lfWeight = kBoldWeight;
+    font.lfItalic = italic ? TRUE : FALSE;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
+    std::wcsncpy(font.lfFaceName, L"Tahoma", LF_FACESIZE - 1);
+    return CreateFontAtDpi(font, windowDpi);
 }
 
 // --- Handlers ---------------------------------------------------------------------------------
@@ -298,8 +308,16 @@ void InitMainWindow(HWND window) {
 
     CreateTheLog();
 
+    // The program is system-DPI-aware: Windows does not scale it, and the dpi of its window
+    // stays what it is now for as long as it runs.
+    if (HDC dc = GetDC(window)) {
+        windowDpi = GetDeviceCaps(dc, LOGPIXELSY);
+        ReleaseDC(window, dc);
+    }
+    if (windowDpi <= 0) windowDpi = kBaseDpi;
     logFont.reset(CreateTahoma(kLogFontHeightPixels, false));
     headerFont.reset(CreateTahoma(kHeaderFontHeightPixels, true));
+    cardPicture = ShowScaledPicture(GetDlgItem(window, IDC_CARD_PICTURE), IDB_TEST_CARD, windowDpi);
     lineHeight = kLogFontHeightPixels;
 
     RECT client;

@@ -31,6 +31,9 @@ extern UniqueGdiObject<HBRUSH> whiteBrush;
 extern UniqueGdiObject<HFONT> logFont;
 extern UniqueGdiObject<HFONT> headerFont;
 extern int32_t lineHeight;
+// The window's dots per inch, read once the window exists: the panel's 96-dpi geometry and its
+// fonts are scaled by windowDpi / 96.
+extern int32_t windowDpi;
 extern int32_t wheelDelta;
 
 class Win32WindowPort;

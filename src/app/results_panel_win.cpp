@@ -3,6 +3,7 @@
 #include "app/gdi_canvas_win.h"
 #include "app/main_window_win.h"
 #include "display/results_panel.h"
+#include "display/scaled_canvas.h"
 #include "display/throughput_chart.h"
 
 WNDPROC previousPanelProc = nullptr;
@@ -27,13 +28,15 @@ void PaintPanel(HWND window) {
     // Without the memory context or bitmap this paint is skipped; the next one tries again.
     OffscreenBuffer buffer(dc, width, height);
     if (buffer.Ready()) {
-        // The chart's font lives as long as the chart, which is never destroyed.
-        static const HFONT chartFont =
-            theThroughputChart ? CreateChartFont(*theThroughputChart) : nullptr;
         {
-            GdiCanvas canvas(buffer.Dc(), GdiFonts{chartFont, logFont.get(), headerFont.get()},
+            // The chart's font lives as long as the chart, which is never destroyed.
+            static const HFONT chartFont =
+                theThroughputChart ? CreateChartFont(*theThroughputChart, windowDpi) : nullptr;
+            GdiCanvas device(buffer.Dc(), GdiFonts{chartFont, logFont.get(), headerFont.get()},
                              gradientFill);
-            PaintResultsPanel(canvas, width, height);
+            ScaledCanvas canvas(device, windowDpi);
+            PaintResultsPanel(canvas, UnitsCovering(width, windowDpi),
+                              UnitsCovering(height, windowDpi));
         }
         BitBlt(dc, 0, 0, width, height, buffer.Dc(), 0, 0, SRCCOPY);
     }

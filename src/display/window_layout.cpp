@@ -19,7 +19,11 @@ LayoutPlan PlanLayout(const LayoutInput& input) {
     plan.scrollBar = input.scrollBar;
     plan.scrollBar.left += plan.dx;
     plan.scrollBar.height += plan.dy;
-    plan.linesPerPage = LinesPerPage(input.panelHeight + plan.dy);
+    plan.linesPerPage = LinesPerPage(WholeUnitsIn(plan.panelHeight, input.dpi));
+    plan.chartDx =
+        UnitsCovering(plan.panelWidth, input.dpi) - UnitsCovering(input.panelWidth, input.dpi);
+    plan.chartDy =
+        UnitsCovering(plan.panelHeight, input.dpi) - UnitsCovering(input.panelHeight, input.dpi);
     return plan;
 }
 

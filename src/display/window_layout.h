@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "display/scaled_canvas.h"
+
 // Pixel rows at the top of the results panel taken by its two header bands; log lines start
 // just below them.
 inline constexpr int32_t kPanelHeaderPixels = 48;
@@ -28,6 +30,7 @@ struct LayoutInput {
     LayoutRect scrollBar;    // in the main window's client coordinates
     int32_t panelWidth = 0;  // the panel's client size; its top-left corner never moves
     int32_t panelHeight = 0;
+    int32_t dpi = kBaseDpi;  // the window's; the panel draws in 96-dpi units scaled to it
 };
 
 struct LayoutPlan {
@@ -38,6 +41,10 @@ struct LayoutPlan {
     int32_t panelHeight = 0;
     LayoutRect scrollBar;
     int32_t linesPerPage = 0;
+    // The chart's move in the 96-dpi units it draws in: the change of the panel's size in
+    // units, so the chart keeps its place in the chart strip to the unit at every dpi.
+    int32_t chartDx = 0;
+    int32_t chartDy = 0;
 };
 
 // Whole log lines below the header bands of a panel `panelHeight` pixels high; 0 or less when

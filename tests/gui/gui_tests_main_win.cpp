@@ -1,10 +1,13 @@
-// gui_tests.exe PROGRAM [SCREENSHOT_FOLDER] [GoogleTest options]
+// gui_tests.exe PROGRAM [SCREENSHOT_FOLDER] [--dpi=N] [GoogleTest options]
 // PROGRAM is brixlanetool.exe; a Unix path (as CTest passes it under Wine) is reached through
-// Wine's drive Z:, which maps the Unix root.
+// Wine's drive Z:, which maps the Unix root. The tests run on a screen of N dpi (96 unless
+// given).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "gui_harness_win.h"
@@ -52,10 +55,80 @@ void WineFontsInThePrefix() {
     }
 }
 
+constexpr const wchar_t* kDesktopKey = L"Control Panel\\Desktop";
+constexpr int kPlainDpi = 96;
+
+// The prefix's screen dpi, which every Wine program reads once, when it starts.
+int LogPixels() {
+    DWORD dpi = 0;
+    DWORD size = sizeof(dpi);
+    if (RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &dpi,
+                     &size) != ERROR_SUCCESS) {
+        return 0;
+    }
+    return static_cast<int>(dpi);
+}
+void SetLogPixels(int dpi) {
+    const DWORD value = static_cast<DWORD>(dpi);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &value, sizeof(value));
+}
+
+// Runs this program again, with the same command line, on a screen of `dpi`; the prefix's own
+// dpi is put back afterwards. Its exit code, or 1.
+int RunAgainAtDpi(int dpi) {
+    const int saved = LogPixels();
+    SetLogPixels(dpi);
+    std::wstring line = GetCommandLineW();
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    DWORD exitCode = 1;
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    // A plain run leaves the prefix at 96 dpi, whatever it found.
+    if (dpi == kPlainDpi) {
+        SetLogPixels(dpi);
+    } else if (saved > 0) {
+        SetLogPixels(saved);
+    } else {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
+    }
+    return static_cast<int>(exitCode);
+}
+
+// The tests read and move the program's windows and read its pixels as the screen has them.
+// Wine maps window coordinates between the dpi of a window and that of the thread asking,
+// unless the thread is per-monitor aware.
+void SeeDevicePixels() {
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    const auto set = reinterpret_cast<SetContext>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    const HANDLE perMonitorAware = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3));
+    if (!set || !set(perMonitorAware)) SetProcessDPIAware();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // The dpi asked for; a prefix left at another one (a run cut short) is not the plain run's.
+    int dpi = kPlainDpi;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--dpi=", 6) == 0) {
+            dpi = std::atoi(argv[i] + 6);
+            for (int j = i; j < argc; ++j) argv[j] = argv[j + 1];
+            --argc;
+            break;
+        }
+    }
+    if (dpi != (LogPixels() > 0 ? LogPixels() : kPlainDpi)) {
+        return RunAgainAtDpi(dpi);
+    }
     if (argc < 2) {
         std::fprintf(stderr, "usage: gui_tests PROGRAM [SCREENSHOT_FOLDER] [gtest options]\n");
         return 2;
@@ -66,6 +139,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no program at %s\n", argv[1]);
         return 2;
     }
+    SeeDevicePixels();
     UnmanagedWindowsUnderWine();
     WineFontsInThePrefix();
     return RUN_ALL_TESTS();

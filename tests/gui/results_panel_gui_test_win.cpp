@@ -1,13 +1,15 @@
 // The results panel as the screen shows it: the chart strip keeps to the right edge, a taller
 // window shows more log lines, the wheel scrolls the log a line a notch, log lines and bars
-// have their colours; and what runs look like, saved as screenshots for the README.
+// have their colours, and all of it grows with the screen's dpi; and what runs look like,
+// saved as screenshots for the README.
 #include <cstdio>
-#include <cwchar>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "display/log_view.h"
+#include "display/scaled_canvas.h"
 #include "display/window_layout.h"
 #include "program_test_win.h"
 
@@ -34,9 +36,15 @@ struct Axis {
     int bottom = -1;
 };
 
-Axis FindAxis(const gui::Picture& panel) {
+// Pixels on a screen of `dpi` for a length in the panel's 96-dpi units.
+int Px(int units, int dpi) { return UnitsToPixels(units, dpi); }
+
+Axis FindAxis(const gui::Picture& panel, int dpi = kBaseDpi) {
     constexpr int kMinimumRun = 60;
-    const int tick = kMajorTickPixels - 1;
+    // Columns left of the axis the tick surely reaches and surely does not (8 and 10 at 96 dpi;
+    // scaled, its length rounds either way).
+    const int tick = Px(kMajorTickPixels, dpi) * (kMajorTickPixels - 1) / kMajorTickPixels;
+    const int beyond = Px(kMajorTickPixels, dpi) + 1;
     for (int x = tick; x < panel.Width(); ++x) {
         int run = 0;
         for (int y = 0; y <= panel.Height(); ++y) {
@@ -47,7 +55,7 @@ Axis FindAxis(const gui::Picture& panel) {
             const int top = y - run;
             const int bottom = y - 1;
             if (run >= kMinimumRun && panel.At(x - tick, bottom) == kBlack &&
-                panel.At(x - tick - 2, bottom) != kBlack) {
+                panel.At(x - beyond, bottom) != kBlack) {
                 return {x, top, bottom};
             }
             run = 0;
@@ -57,10 +65,12 @@ Axis FindAxis(const gui::Picture& panel) {
 }
 
 // The background colour of every log line the panel shows, top to bottom.
-std::vector<COLORREF> LogLineColours(const gui::Picture& panel) {
+std::vector<COLORREF> LogLineColours(const gui::Picture& panel, int dpi = kBaseDpi) {
     std::vector<COLORREF> colours;
-    for (int y = kLogAreaTopPixels + kLogLineHeightPixels / 2; y < panel.Height();
-         y += kLogLineHeightPixels) {
+    for (int line = 0;; ++line) {
+        const int y =
+            Px(kLogAreaTopPixels + kLogLineHeightPixels * line + kLogLineHeightPixels / 2, dpi);
+        if (y >= panel.Height()) break;
         const COLORREF colour = panel.At(2, y);
         if (colour == kWhite) break;
         colours.push_back(colour);
@@ -84,10 +94,10 @@ class ResultsPanelTest : public gui::ProgramTest {
     HWND ScrollBar() const { return Control(IDC_LOG_SCROLLBAR); }
     gui::Picture CapturePanel() const { return gui::CaptureClient(Panel()); }
 
-    // More records than the panel shows, even 28 pixels taller: each change of card logs
+    // More records than the panel shows, even two lines taller: each change of card logs
     // that card's seven lines.
     void FillLog() {
-        const size_t shown = LogLineColours(CapturePanel()).size();
+        const size_t shown = LogLineColours(CapturePanel(), dpi_).size();
         for (int card = 1; app_->Log().size() < shown + 3 * 7; card = 1 - card) {
             const size_t before = app_->Log().size();
             SelectCard(card);
@@ -96,16 +106,14 @@ class ResultsPanelTest : public gui::ProgramTest {
         ASSERT_TRUE(app_->Barrier());
     }
 
-    void Wheel(int delta) const {
-        PostMessageW(window_, WM_MOUSEWHEEL, MAKEWPARAM(0, delta), 0);
-    }
+    void Wheel(int delta) const { PostMessageW(window_, WM_MOUSEWHEEL, MAKEWPARAM(0, delta), 0); }
 
     // Whether the chart shows both bars, each in one of its three colours.
-    static bool ShowsBothBars(const gui::Picture& panel) {
-        const Axis axis = FindAxis(panel);
+    bool ShowsBothBars(const gui::Picture& panel) const {
+        const Axis axis = FindAxis(panel, dpi_);
         const int y = axis.bottom - 2;
-        return axis.x >= 0 && IsBarColour(panel.At(axis.x + kReadBarFromAxis, y)) &&
-               IsBarColour(panel.At(axis.x + kWriteBarFromAxis, y));
+        return axis.x >= 0 && IsBarColour(panel.At(axis.x + Px(kReadBarFromAxis, dpi_), y)) &&
+               IsBarColour(panel.At(axis.x + Px(kWriteBarFromAxis, dpi_), y));
     }
 
     void TurnOnDetailedLogging() {
@@ -116,9 +124,11 @@ class ResultsPanelTest : public gui::ProgramTest {
         ASSERT_TRUE(
             gui::WaitUntil([&] { return gui::Checked(GetDlgItem(dialog, IDC_DETAILED_LOGGING)); }));
         PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-        ASSERT_TRUE(gui::WaitUntil(
-            [&] { return app_->FindDialog(L"Brixlane configuration") == nullptr; }));
+        ASSERT_TRUE(
+            gui::WaitUntil([&] { return app_->FindDialog(L"Brixlane configuration") == nullptr; }));
     }
+
+    int dpi_ = kBaseDpi;  // the screen's, which the program reads when it starts
 };
 
 TEST_F(ResultsPanelTest, ChartStripFollowsTheRightEdgeAndTheBottom) {
@@ -232,6 +242,75 @@ TEST_F(ResultsPanelTest, TenThousandRecordsScrolledToTheMiddle) {
     EXPECT_EQ(static_cast<int>(colours.size()), shown);
     for (COLORREF colour : colours) EXPECT_EQ(colour, kLoopbackCyan) << std::hex << colour;
     gui::SaveScreenshot(window_, L"log_10000_records_middle");
+}
+
+// The window on a scaled screen: the GUI tests run once more at 144 and at 192 dpi (CTest's
+// gui_tests_144dpi and gui_tests_192dpi), and this test runs only then.
+class ScaledScreenTest : public ResultsPanelTest {
+  protected:
+    void SetUp() override {
+        HDC screen = GetDC(nullptr);
+        dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        if (dpi_ == kBaseDpi) GTEST_SKIP() << "a 96-dpi screen";
+        ResultsPanelTest::SetUp();
+    }
+
+    // No black pixel in row y from column `left` to `right` (both included).
+    static bool NoBlackInRow(const gui::Picture& panel, int y, int left, int right) {
+        for (int x = left; x <= right; ++x) {
+            if (panel.At(x, y) == kBlack) return false;
+        }
+        return true;
+    }
+};
+
+TEST_F(ScaledScreenTest, ChartBandsAndLogGrowWithTheDpiAndNothingIsCut) {
+    const int dpi = dpi_;
+    app_->Click(IDC_BENCHMARK_RADIO);
+    ASSERT_TRUE(app_->Barrier());
+    StartRun();
+    EXPECT_TRUE(gui::WaitUntil([&] { return ShowsBothBars(CapturePanel()); }, 60000))
+        << "no bars during the benchmark";
+    if (dpi == 144) gui::SaveScreenshot(window_, L"benchmark_running_150_percent");
+    StopRun();
+
+    const gui::Picture panel = CapturePanel();
+    const int width = panel.Width();
+    const int units = UnitsCovering(width, dpi);
+    const int strip = Px(units - kPanelChartStripPixels, dpi);  // its left outline
+    // The scale is as tall as the chart's placeholder in 96-dpi units less its two margins,
+    // scaled back to the screen.
+    const Axis axis = FindAxis(panel, dpi);
+    ASSERT_GE(axis.x, strip) << "no gauge in the chart strip";
+    const RECT frame = gui::RectIn(Control(IDC_CHART_FRAME), window_);
+    const int scaleUnits = UnitsCovering(frame.bottom, dpi) - UnitsCovering(frame.top, dpi) - 66;
+    EXPECT_NEAR(axis.bottom - axis.top, Px(scaleUnits, dpi), 2) << "the scale did not grow";
+    // Each of the five labels left of its major tick, none cut at the strip's left edge.
+    for (int i = 0; i < 5; ++i) {
+        const int y = axis.top + (axis.bottom - axis.top) * i / 4;
+        bool label = false;
+        for (int row = y - Px(5, dpi); row <= y + Px(5, dpi); ++row) {
+            label = label || !NoBlackInRow(panel, row, strip + 2, axis.x - Px(10, dpi));
+        }
+        EXPECT_TRUE(label) << "no label at the major tick " << i;
+    }
+    // Texts reach neither the edges of the strip nor the bottom row of their band: a text cut
+    // there would go on past it.
+    for (int y = Px(kLogAreaTopPixels, dpi) + 1; y < panel.Height() - 1; ++y) {
+        EXPECT_NE(panel.At(strip + 1, y), kBlack) << "cut at the strip's left, row " << y;
+        EXPECT_NE(panel.At(width - 2, y), kBlack) << "cut at the panel's right, row " << y;
+    }
+    EXPECT_TRUE(NoBlackInRow(panel, Px(25, dpi) - 1, 1, width - 2)) << "status band cut";
+    EXPECT_TRUE(NoBlackInRow(panel, Px(kLogAreaTopPixels, dpi) - 1, 1, width - 2))
+        << "counters band cut";
+
+    // A full log shows as many lines as fit at the scaled line height, each in its colour.
+    // (Two scaled lines more for a taller window is the layout's unit test: under Wine a
+    // SetWindowPos from this process reaches a window of another dpi rescaled.)
+    FillLog();
+    EXPECT_EQ(static_cast<int>(LogLineColours(CapturePanel(), dpi).size()),
+              LinesPerPage(WholeUnitsIn(gui::ClientSize(Panel()).cy, dpi)));
 }
 
 // Not a test but a figure for brixlanetool-bench (scripts/gui-bench.sh runs it): passes per

@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "display/log_view.h"
+#include "display/scaled_canvas.h"
 #include "display/throughput_chart.h"
+#include "display/window_layout.h"
 #include "engine/card_scan.h"
 #include "engine/run_state.h"
 #include "engine/test_settings.h"
@@ -330,6 +333,78 @@ TEST_F(ResultsPanelTest, HeaderTextsFollowTheRunState) {
         EXPECT_EQ(drawn->font, CanvasFont::HeaderFont);
         EXPECT_FALSE(canvas.TextStartingWith(c.absent));
     }
+}
+
+// On a 150 % screen the panel is the same picture one and a half times larger: every call
+// scaled to the nearest pixel, nothing left in 96-dpi pixels, and shapes that meet at 96 dpi
+// (bars on the frame's bottom, log lines one below the other) still meet.
+TEST_F(ResultsPanelTest, AtOneAndAHalfTimesTheDpiThePanelIsTheSamePictureScaled) {
+    TestCounters.peakRateMBps = 700;
+    TestCounters.maxReadMBps = 700;
+    TestCounters.maxWriteMBps = 333;
+    for (int i = 0; i < 3; ++i) theLog.load()->Add(L"line", kLogInformation);
+    const std::vector<RecordingCanvas::Call> plain = Paint().calls;
+    canvas.Clear();
+    ScaledCanvas scaled(canvas, 144);
+    PaintResultsPanel(scaled, W, kPanelHeight);
+    const std::vector<RecordingCanvas::Call>& big = canvas.calls;
+
+    ASSERT_EQ(big.size(), plain.size());
+    auto near = [](int32_t device, int32_t units) { return std::abs(2 * device - 3 * units) <= 1; };
+    for (size_t i = 0; i < big.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto &a = plain[i], &b = big[i];
+        EXPECT_EQ(b.kind, a.kind);
+        EXPECT_EQ(b.text, a.text);
+        EXPECT_EQ(b.colour, a.colour);
+        for (auto [d, u] : {std::pair{b.rect.left, a.rect.left},
+                            {b.rect.top, a.rect.top},
+                            {b.rect.right, a.rect.right},
+                            {b.rect.bottom, a.rect.bottom},
+                            {b.x, a.x},
+                            {b.y, a.y}}) {
+            EXPECT_TRUE(near(d, u)) << d << " for " << u;
+        }
+        EXPECT_EQ(b.clip.has_value(), a.clip.has_value());
+        if (a.clip) {
+            EXPECT_TRUE(near(b.clip->right, a.clip->right));
+        }
+    }
+    const std::vector<RecordingCanvas::Call> rects = canvas.Rectangles();
+    for (size_t i = 1; i < rects.size(); ++i) {
+        const CanvasRect &above = rects[i - 1].rect, &below = rects[i].rect;
+        if (above.left == 0 && below.left == 0) {
+            EXPECT_EQ(below.top, above.bottom) << "log line";
+        }
+    }
+    ASSERT_GE(rects.size(), 4u);  // the strip, the bar frame, the read and the write bar
+    const CanvasRect frame = rects[1].rect, read = rects[2].rect, write = rects[3].rect;
+    EXPECT_EQ(read.bottom, frame.bottom);
+    EXPECT_EQ(write.bottom, frame.bottom);
+    EXPECT_EQ(read.right, write.left);
+}
+
+TEST(WindowLayout, OnAScaledScreenLinesAndTheChartCountIn96DpiUnits) {
+    const struct {
+        int32_t dpi, value, pixels, covering, whole;  // UnitsToPixels, UnitsCovering, WholeUnitsIn
+    } cases[] = {
+        {96, -7, -7, -7, -7},   {96, 81, 81, 81, 81},       {144, 81, 122, 54, 54},
+        {144, -7, -10, -4, -5}, {144, 701, 1052, 468, 467}, {192, 14, 28, 7, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.value << " at " << c.dpi);
+        EXPECT_EQ(UnitsToPixels(c.value, c.dpi), c.pixels);
+        EXPECT_EQ(UnitsCovering(c.value, c.dpi), c.covering);
+        EXPECT_EQ(WholeUnitsIn(c.value, c.dpi), c.whole);
+    }
+    // Two scaled lines taller gives two more lines; the chart moves by the panel's growth in units.
+    LayoutInput input{1134, 757, 1134, 715, {}, 781, 446, 144};
+    LayoutPlan plan = PlanLayout(input);
+    EXPECT_EQ(plan.linesPerPage, LinesPerPage(297) + 2);
+    EXPECT_EQ(plan.chartDy, 28);
+    input.newClientWidth += 100;
+    plan = PlanLayout(input);
+    EXPECT_EQ(plan.chartDx, UnitsCovering(881, 144) - UnitsCovering(781, 144));
 }
 
 }  // namespace
