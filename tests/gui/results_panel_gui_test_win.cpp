@@ -154,12 +154,20 @@ TEST_F(ResultsPanelTest, ChartStripFollowsTheRightEdgeAndTheBottom) {
 
 TEST_F(ResultsPanelTest, TallerWindowShowsTwoMoreLogLinesAndKeepsTheNewestInView) {
     FillLog();
-    const size_t shown = LogLineColours(CapturePanel()).size();
-    const int position = gui::ScrollPosition(ScrollBar());
-    EXPECT_EQ(position, static_cast<int>(app_->Log().size() - shown)) << "not at the newest";
+    // Each picture is taken once the panel shows what the scroll bar says (a repaint can
+    // come after the barrier).
+    size_t shown = 0;
+    int position = 0;
+    EXPECT_TRUE(gui::WaitUntil([&] {
+        shown = LogLineColours(CapturePanel()).size();
+        position = gui::ScrollPosition(ScrollBar());
+        return position == static_cast<int>(app_->Log().size() - shown);
+    })) << "not at the newest";
 
     Resize(0, 28);
-    EXPECT_EQ(LogLineColours(CapturePanel()).size(), shown + 2);
+    size_t taller = 0;
+    gui::WaitUntil([&] { return (taller = LogLineColours(CapturePanel()).size()) == shown + 2; });
+    EXPECT_EQ(taller, shown + 2);
     EXPECT_EQ(gui::ScrollPosition(ScrollBar()), position - 2);
 }
 
