@@ -18,15 +18,6 @@ constexpr size_t kCategoryColumn = 26;
 constexpr size_t kCategoryChars = 11;
 constexpr size_t kTextColumn = 39;
 
-LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                             &result)) {
-        return -1;
-    }
-    return static_cast<LRESULT>(result);
-}
-
 std::wstring ClassName(HWND window) {
     wchar_t name[64] = {};
     GetClassNameW(window, name, 64);
@@ -66,63 +57,34 @@ HANDLE TestJob() {
     return job;
 }
 
-struct DialogSearch {
+// The top-level windows of a process of one class (and caption, unless null).
+struct WindowSearch {
     DWORD processId;
+    const wchar_t* className;
     const std::wstring* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialogOf(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<DialogSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
-    if (ClassName(window) != kDialogClass) return TRUE;
-    wchar_t caption[256] = {};
-    GetWindowTextW(window, caption, 256);
-    if (*search->caption != caption) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-struct DialogsSearch {
-    DWORD processId;
-    const std::wstring* caption;
+    bool hiddenToo;
     std::vector<HWND> found;
 };
 
-BOOL CALLBACK FindDialogsOf(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<DialogsSearch*>(context);
-    DialogSearch one = {search->processId, search->caption, nullptr};
-    FindDialogOf(window, reinterpret_cast<LPARAM>(&one));
-    if (one.found) search->found.push_back(one.found);
-    return TRUE;
-}
-
-struct MainSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindMainOf(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<MainSearch*>(context);
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<WindowSearch*>(context);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && IsWindowVisible(window) &&
-        ClassName(window) == kMainWindowClass) {
-        search->found = window;
-        return FALSE;
+    if (owner != search->processId || (!search->hiddenToo && !IsWindowVisible(window)) ||
+        ClassName(window) != search->className) {
+        return TRUE;
     }
+    wchar_t caption[256] = {};
+    GetWindowTextW(window, caption, 256);
+    if (!search->caption || *search->caption == caption) search->found.push_back(window);
     return TRUE;
 }
 
 BOOL CALLBACK FindTextStatic(HWND child, LPARAM context) {
     auto* text = reinterpret_cast<std::wstring*>(context);
     if (ClassName(child) != L"Static") return TRUE;
-    std::wstring own = WindowText(child);
-    if (own.empty()) return TRUE;
-    *text = own;
-    return FALSE;
+    *text = WindowText(child);
+    return text->empty();
 }
 
 }  // namespace
@@ -142,8 +104,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 }
 
 AppUnderTest::AppUnderTest(const std::wstring& arguments, bool withLogFile) {
-    std::wstring commandLine = L"\"" + TheConfig().programPath + L"\"";
-    if (!arguments.empty()) commandLine += L" " + arguments;
+    std::wstring commandLine = L"\"" + TheConfig().programPath + L"\" " + arguments;
     if (withLogFile) {
         logPath_ = TemporaryLogPath();
         commandLine += L" --log-file \"" + logPath_ + L"\"";
@@ -180,35 +141,27 @@ AppUnderTest::~AppUnderTest() {
 }
 
 HWND AppUnderTest::WaitForMainWindow(DWORD timeoutMs) {
-    if (!Started()) return nullptr;
-    MainSearch search = {process_.dwProcessId, nullptr};
     WaitUntil(
         [&] {
-            if (!Running()) return true;
-            EnumWindows(FindMainOf, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
+            WindowSearch search = {process_.dwProcessId, kMainWindowClass, nullptr, false, {}};
+            EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+            mainWindow_ = search.found.empty() ? nullptr : search.found[0];
+            return mainWindow_ || !Running();
         },
         timeoutMs);
-    mainWindow_ = search.found;
     return mainWindow_;
 }
 
-HWND AppUnderTest::FindDialog(const std::wstring& caption) const {
-    DialogSearch search = {process_.dwProcessId, &caption, nullptr};
-    EnumWindows(FindDialogOf, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::vector<HWND> AppUnderTest::FindDialogs(const std::wstring& caption) const {
-    DialogsSearch search = {process_.dwProcessId, &caption, {}};
-    EnumWindows(FindDialogsOf, reinterpret_cast<LPARAM>(&search));
+std::vector<HWND> AppUnderTest::Dialogs(const std::wstring& caption, bool hiddenToo) const {
+    WindowSearch search = {process_.dwProcessId, kDialogClass, &caption, hiddenToo, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
 HWND AppUnderTest::WaitForDialog(const std::wstring& caption, DWORD timeoutMs) const {
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = FindDialog(caption)) != nullptr; }, timeoutMs);
-    return found;
+    std::vector<HWND> found;
+    WaitUntil([&] { return !(found = Dialogs(caption)).empty(); }, timeoutMs);
+    return found.empty() ? nullptr : found[0];
 }
 
 bool AppUnderTest::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
@@ -225,19 +178,7 @@ bool AppUnderTest::Running() const {
 
 std::vector<LoggedRecord> AppUnderTest::Log() const {
     std::vector<LoggedRecord> records;
-    // The program keeps the file open for appending; share both ways so it may go on.
-    HANDLE file = CreateFileW(logPath_.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return records;
-    std::string content;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-        content.append(buffer, got);
-    }
-    CloseHandle(file);
-
+    const std::string content = ReadWholeFile(logPath_);
     size_t start = 0;
     for (;;) {
         const size_t end = content.find('\n', start);
@@ -275,28 +216,36 @@ int AppUnderTest::WaitForRecord(const std::wstring& prefix, DWORD timeoutMs) con
     return index;
 }
 
-void AppUnderTest::Click(int id) const { PostMessageW(Control(id), BM_CLICK, 0, 0); }
-
-void AppUnderTest::PostCommand(int id, int code) const {
-    PostMessageW(mainWindow_, WM_COMMAND, MAKEWPARAM(id, code),
-                 reinterpret_cast<LPARAM>(Control(id)));
-}
-
 bool AppUnderTest::Barrier() const {
     HWND frame = Control(kChartFrameId);
     if (!frame) return false;
     const UINT value = ++barrierValue_;
     PostMessageW(frame, EM_SETLIMITTEXT, value, 0);
-    return WaitUntil([&] { return SendWithTimeout(frame, EM_GETLIMITTEXT, 0, 0) == value; });
+    return WaitUntil([&] { return Send(frame, EM_GETLIMITTEXT, 0, 0) == value; });
 }
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return SendWithTimeout(window, message, wParam, lParam);
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &result)) {
+        return -1;
+    }
+    return static_cast<LRESULT>(result);
 }
 
-void PressKey(HWND target, WPARAM key) {
-    PostMessageW(target, WM_KEYDOWN, key, 1);
-    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+std::string ReadWholeFile(const std::wstring& path) {
+    std::string content;
+    // The program keeps its files open for appending; share both ways so it may go on.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return content;
+    char buffer[65536];
+    for (DWORD got = 0; ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0;) {
+        content.append(buffer, got);
+    }
+    CloseHandle(file);
+    return content;
 }
 
 HWND FocusOf(HWND window) {
@@ -306,35 +255,22 @@ HWND FocusOf(HWND window) {
     return info.hwndFocus;
 }
 
-bool MoveFocus(HWND dialog, HWND control) {
-    PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
-    return WaitUntil([&] { return FocusOf(dialog) == control; });
-}
-
-void SetText(HWND window, const std::wstring& text) {
-    SendWithTimeout(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
 std::wstring WindowText(HWND window) {
     wchar_t text[512] = {};
-    if (SendWithTimeout(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)) < 0) return {};
+    if (Send(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)) < 0) return {};
     return text;
 }
 
 std::wstring ComboEntry(HWND combo, int index) {
-    const LRESULT length = SendWithTimeout(combo, CB_GETLBTEXTLEN, index, 0);
+    const LRESULT length = Send(combo, CB_GETLBTEXTLEN, index, 0);
     if (length < 0) return {};
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    if (SendWithTimeout(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data())) < 0) {
+    if (Send(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data())) < 0) {
         return {};
     }
     text.resize(static_cast<size_t>(length));
     return text;
 }
-
-int ComboCount(HWND combo) { return static_cast<int>(SendWithTimeout(combo, CB_GETCOUNT, 0, 0)); }
-
-bool Checked(HWND button) { return SendWithTimeout(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 RECT RectIn(HWND control, HWND parent) {
     RECT rect = {};
@@ -349,12 +285,6 @@ SIZE ClientSize(HWND window) {
     return {rect.right, rect.bottom};
 }
 
-SIZE WindowSize(HWND window) {
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    return {rect.right - rect.left, rect.bottom - rect.top};
-}
-
 std::wstring MessageBoxText(HWND box) {
     // The box's window is found by its caption as soon as it exists, which can be before its
     // text control does: wait for the text.
@@ -366,8 +296,6 @@ std::wstring MessageBoxText(HWND box) {
     });
     return text;
 }
-
-void DismissMessageBox(HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); }
 
 namespace {
 
@@ -433,10 +361,6 @@ Picture CaptureClient(HWND window) {
     BITMAPINFOHEADER header;
     std::vector<BYTE> pixels = SettledCapture(window, rect, &header);
     return Picture(rect.right - rect.left, rect.bottom - rect.top, std::move(pixels));
-}
-
-int ScrollPosition(HWND scrollBar) {
-    return static_cast<int>(SendWithTimeout(scrollBar, SBM_GETPOS, 0, 0));
 }
 
 void SaveScreenshot(HWND window, const std::wstring& name) {

@@ -1,7 +1,7 @@
 // What the GUI tests need to drive brixlanetool.exe from outside, as a user would: start it on
-// the simulated card with a live log file, find its windows, post clicks and commands, read
-// its controls back across the process boundary, wait (bounded) for effects, read its log,
-// and save screenshots. Every process started here is killed when its owner goes away.
+// the simulated card with a live log file, find its windows, read its controls back across
+// the process boundary, wait (bounded) for effects, read its log and its pixels, and save
+// screenshots. Every process started here is killed when its owner goes away.
 #pragma once
 
 #include <windows.h>
@@ -19,12 +19,10 @@ struct Config {
 };
 Config& TheConfig();
 
-// Generous bounds for effects that take well under a second, and for start-up, which under
-// Wine can take a few seconds the first time.
+// Generous bounds for effects that take well under a second, for start-up (under Wine the
+// first start can take a few seconds) and for a run's summary.
 inline constexpr DWORD kEffectTimeoutMs = 15000;
-inline constexpr DWORD kStartTimeoutMs = 60000;
-// The bound the closing sequence must keep: it waits about 0.6 s once the test thread is gone.
-inline constexpr DWORD kCloseBoundMs = 5000;
+inline constexpr DWORD kLongTimeoutMs = 60000;
 
 // Polls `condition` until it holds or `timeoutMs` has passed; true if it held.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kEffectTimeoutMs);
@@ -37,43 +35,32 @@ struct LoggedRecord {
 
 class AppUnderTest {
   public:
-    // Starts the program with `arguments` (appended to the program path as they are). With
-    // `withLogFile` a fresh log file in the temporary folder is added as --log-file.
+    // Starts the program with `arguments` and, unless told not to, a fresh live log file.
     explicit AppUnderTest(const std::wstring& arguments, bool withLogFile = true);
     ~AppUnderTest();
     AppUnderTest(const AppUnderTest&) = delete;
     AppUnderTest& operator=(const AppUnderTest&) = delete;
 
     bool Started() const { return process_.hProcess != nullptr; }
-    DWORD ProcessId() const { return process_.dwProcessId; }
-
-    // The main window (class BRIXLANE) of this process once it is visible and has logged
-    // its start-up lines; null if it did not appear in time.
-    HWND WaitForMainWindow(DWORD timeoutMs = kStartTimeoutMs);
+    // The visible main window (class BRIXLANE) of this process; null if none came in time.
+    HWND WaitForMainWindow(DWORD timeoutMs = kLongTimeoutMs);
     HWND MainWindow() const { return mainWindow_; }
     HWND Control(int id) const { return GetDlgItem(mainWindow_, id); }
 
-    // A top-level dialog of this process with the caption (message boxes are class #32770).
-    HWND FindDialog(const std::wstring& caption) const;
+    // This process's top-level dialogs (class #32770) with the caption; hidden ones too with
+    // `hiddenToo` (a modal dialog shows itself only once its queue runs dry).
+    std::vector<HWND> Dialogs(const std::wstring& caption, bool hiddenToo = false) const;
     HWND WaitForDialog(const std::wstring& caption, DWORD timeoutMs = kEffectTimeoutMs) const;
-    // Every such dialog: a box opened over a dialog of the same caption, or a second box.
-    std::vector<HWND> FindDialogs(const std::wstring& caption) const;
 
     // Waits for the process to end; true with its exit code when it did.
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
     bool Running() const;
 
-    // The live log file (UTF-8, one record a line), as a Windows path.
     const std::wstring& LogPath() const { return logPath_; }
     // Every record of the live log so far, oldest first.
     std::vector<LoggedRecord> Log() const;
     // Waits for a record whose text starts with `prefix`; its index, or -1.
     int WaitForRecord(const std::wstring& prefix, DWORD timeoutMs = kEffectTimeoutMs) const;
-
-    // Click a button the way the keyboard and mouse would reach it: posted, never sent, so
-    // the test never waits on the program's modal loops.
-    void Click(int id) const;
-    void PostCommand(int id, int code) const;
 
     // Returns once every message posted to the main window's thread before it has been
     // handled: posts a harmless change to the hidden chart placement edit and waits for it.
@@ -88,30 +75,17 @@ class AppUnderTest {
 
 // SendMessageTimeout that gives up on a hung program; -1 then.
 LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-// Posts a key's press and release to a window: it reaches the program's dialog manager as a
-// key typed there would.
-void PressKey(HWND target, WPARAM key);
+// A file's whole content, read while its writer may go on appending; empty if unreadable.
+std::string ReadWholeFile(const std::wstring& path);
 // The window that has the keyboard focus in `window`'s thread (GetFocus is per thread).
 HWND FocusOf(HWND window);
-// Moves the focus to `control` as Tab or a click would, through the dialog manager of the
-// dialog's own thread (WM_NEXTDLGCTL), and waits for it to get there.
-bool MoveFocus(HWND dialog, HWND control);
-// Sets a control's text as a program would (WM_SETTEXT), waiting until it is done.
-void SetText(HWND window, const std::wstring& text);
-
-// Control state read across the process boundary.
 std::wstring WindowText(HWND window);
 std::wstring ComboEntry(HWND combo, int index);
-int ComboCount(HWND combo);
-bool Checked(HWND button);
 // The control's rectangle in the client coordinates of `parent`.
 RECT RectIn(HWND control, HWND parent);
 SIZE ClientSize(HWND window);
-SIZE WindowSize(HWND window);
-
-// The text of a message box (its one static control with text) and its dismissal.
+// The text of a message box: its one static control with text.
 std::wstring MessageBoxText(HWND box);
-void DismissMessageBox(HWND box);
 
 // What the screen shows of a window's client area, taken once two captures in a row agree
 // (a window being repainted is not caught halfway).
@@ -131,9 +105,6 @@ class Picture {
     std::vector<BYTE> rows_;  // 24-bit, bottom-up, rows padded to 4 bytes
 };
 Picture CaptureClient(HWND window);
-
-// The position of a scroll bar control of another process.
-int ScrollPosition(HWND scrollBar);
 
 // Saves what the screen shows of `window` as a 24-bit BMP in the screenshot folder.
 void SaveScreenshot(HWND window, const std::wstring& name);

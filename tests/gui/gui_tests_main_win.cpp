@@ -23,29 +23,22 @@ std::wstring WindowsPath(const std::string& path) {
     return wide;
 }
 
-// Without a window manager, Wine waits two seconds at every hide of a window it considers
-// managed (one with a caption or frame) for a window manager that never answers, which would
-// put two idle seconds into every close. Under Xvfb there is no window manager to manage
-// anything, so the prefix is told not to; brixlanetool.exe, started after this, reads it.
-void UnmanagedWindowsUnderWine() {
+bool UnderWine() {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return;
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return;
-    }
-    const wchar_t value[] = L"N";
-    RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof(value));
-    RegCloseKey(key);
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
-// Wine's own Tahoma and Marlett (Debian's fonts-wine) are not found by every Wine build; in
-// the prefix's font folder they are. Without them the dialog font falls back to a wider
-// face and the layout, and the screenshots, no longer look like Windows.
-void WineFontsInThePrefix() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return;
+// Under Wine: without a window manager, Wine waits two seconds at every hide of a window it
+// considers managed for a window manager that never answers, which would put two idle seconds
+// into every close; the prefix is told not to. And Wine's own Tahoma and Marlett (Debian's
+// fonts-wine), which not every Wine build finds, go into the prefix's font folder: without
+// them the dialog font falls back to a wider face and the screenshots no longer look like
+// Windows. brixlanetool.exe, started after this, reads both.
+void PrepareThePrefix() {
+    if (!UnderWine()) return;
+    const wchar_t unmanaged[] = L"N";
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed", REG_SZ, unmanaged,
+                    sizeof(unmanaged));
     wchar_t windows[MAX_PATH] = {};
     GetWindowsDirectoryW(windows, MAX_PATH);
     for (const wchar_t* font : {L"tahoma.ttf", L"tahomabd.ttf", L"marlett.ttf"}) {
@@ -140,7 +133,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     SeeDevicePixels();
-    UnmanagedWindowsUnderWine();
-    WineFontsInThePrefix();
+    PrepareThePrefix();
     return RUN_ALL_TESTS();
 }
