@@ -246,6 +246,7 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
                 StopTest(false);
                 firstStop = now;
             } else if (now - firstStop >= kSecondInterruptGap) {
+                SetLiveLine(std::string());
                 Error(L"interrupted twice: leaving without the summary");
                 port.Flush();
                 std::_Exit(kExitFailed);
