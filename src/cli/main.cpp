@@ -332,10 +332,12 @@ int RunTests(const CliOptions& options, ConsolePort& port, std::FILE* stream) {
         }
         results.push_back(CardResultJson(options, outcome, recorder));
         live.CardResult(results.back());
-        cases.push_back(
-            {ToUtf8(outcome.card.name), results.back(),
-             outcome.tested ? SummaryLines(recorder.Test()) : std::vector<std::string>(),
-             AverageLines(options, live.Counts()), std::string()});
+        JunitCase testcase{ToUtf8(outcome.card.name), results.back(), {}, {}, std::string()};
+        if (outcome.tested) {
+            testcase.summary = SummaryLines(recorder.Test());
+            testcase.figures = AverageLines(options, live.Counts());
+        }
+        cases.push_back(std::move(testcase));
         if (outcome.stalled) {
             stalled = true;
             notTested = "not tested: an earlier card stopped answering";
