@@ -18,6 +18,8 @@ packages=(
     xvfb xauth x11-utils x11-apps imagemagick
     # tools the scripts use
     procps util-linux python3
+    # the runner's JUnit file, read back as a CI server would
+    python3-junitparser
     # the runner's leak check
     valgrind
 )

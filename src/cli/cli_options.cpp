@@ -17,11 +17,12 @@ const char* const kCliUsage =
     "  loopback [--card N|all] [--minutes M] [--pattern incrementing|random|constant]\n"
     "           [--constant V] [--load P] [--detailed] [--stop-on-error] [--log FILE]\n"
     "           [--json FILE] [--diagnose] [--min-loopback-rate X] [--expect-link genSxW]\n"
-    "           [--stall-timeout S]\n"
+    "           [--stall-timeout S] [--junit FILE] [--interval S] [--json-stream FILE]\n"
     "  benchmark [--card N|all] [--minutes M] [--load P] [--block-mb 1|2|4|8|16|32|64]\n"
     "           [--direction read-write|read|write] [--detailed] [--stop-on-error]\n"
     "           [--log FILE] [--json FILE] [--min-read-rate X] [--min-write-rate X]\n"
-    "           [--expect-link genSxW] [--stall-timeout S]\n"
+    "           [--expect-link genSxW] [--stall-timeout S] [--junit FILE] [--interval S]\n"
+    "           [--json-stream FILE]\n"
     "\n"
     "Options take a value as --opt V or --opt=V.\n"
     "  --simulate[=OPTIONS] use the simulated card driver instead of the real one; OPTIONS\n"
@@ -52,10 +53,20 @@ const char* const kCliUsage =
     "                       link, e.g. gen4x4\n"
     "  --stall-timeout S    fail the card and leave at once, testing no further card, when\n"
     "                       no transfer has completed for S seconds (default 60; 0: never)\n"
+    "  --junit FILE         write the results as JUnit XML for a CI server: one testsuite\n"
+    "                       with the settings, one testcase per card\n"
+    "  --interval S         every S seconds (0.1-86400, fractions allowed) one line on\n"
+    "                       standard error: time span, passes or blocks, errors, rate\n"
+    "  --json-stream FILE   the interval figures (every --interval S, default 1) and the\n"
+    "                       records as JSON objects, one a line, and each card's result; -\n"
+    "                       writes them to standard output and the records to standard\n"
+    "                       error (not with --json -)\n"
     "  --help               this text\n"
     "\n"
     "During a run every event-log record is printed to standard output as it is added, as\n"
-    "UTF-8, in the log file's layout. Messages go to standard error.\n"
+    "UTF-8, in the log file's layout. Messages go to standard error. When standard error\n"
+    "is a terminal and neither --interval nor --json-stream is given, one progress line\n"
+    "there shows the elapsed and total time, passes or blocks, errors and the current rate.\n"
     "Exit status: 0 passed, 1 failed (a failed loopback verdict, failed benchmark transfers,\n"
     "a limit not met, a link slower than expected, a card that did not open, a run that\n"
     "tested nothing, a card that stopped answering; with --card all, any card), 2 bad\n"
@@ -213,6 +224,22 @@ const OptionRule kOptionRules[] = {
      [](const std::wstring& v, CliOptions& o) {
          return SetWhole(v, 0, kMaxStallTimeoutSeconds, o.stallTimeoutSeconds);
      }},
+    {L"--junit", true, Scope::Test, nullptr, L"needs a file name",
+     [](const std::wstring& v, CliOptions& o) {
+         o.junitFile = v;
+         return !v.empty();
+     }},
+    {L"--interval", true, Scope::Test,
+     L"expected seconds from 0.1 to 86400, fractions allowed, e.g. 10 or 0.5", nullptr,
+     [](const std::wstring& v, CliOptions& o) {
+         return ParseRateText(v, kMaxIntervalSeconds, &o.intervalSeconds) &&
+                o.intervalSeconds >= kMinIntervalSeconds;
+     }},
+    {L"--json-stream", true, Scope::Test, nullptr, L"needs a file name, or - for standard output",
+     [](const std::wstring& v, CliOptions& o) {
+         o.jsonStreamFile = v;
+         return !v.empty();
+     }},
 };
 
 bool ParseCommand(const std::wstring& arg, CliOptions& o, std::wstring* error) {
@@ -328,6 +355,11 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliOptions* option
     }
     if (o.minWriteRate && o.direction == 1) {
         *error = L"--min-write-rate needs a write phase: --direction read-write or write";
+        return false;
+    }
+    // Both would interleave their JSON on standard output, where neither parses.
+    if (o.jsonFile == L"-" && o.jsonStreamFile == L"-") {
+        *error = L"--json - and --json-stream - both want standard output: send one to a file";
         return false;
     }
     *options = o;

@@ -42,6 +42,11 @@ struct CliOptions {
     std::optional<LinkExpectation> expectLink;
     // A card with no transfer completed for this long has stopped answering; 0: never.
     uint32_t stallTimeoutSeconds = 60;
+
+    // Results for CI servers and live views of a long run.
+    std::wstring junitFile;
+    double intervalSeconds = 0;   // 0: no interval lines
+    std::wstring jsonStreamFile;  // "-" for standard output
 };
 
 // Parses the arguments after the program name. On failure returns false with a message that
@@ -54,6 +59,10 @@ bool ParseLinkExpectation(const std::wstring& text, LinkExpectation* out);
 
 // The longest --stall-timeout: a day.
 inline constexpr uint32_t kMaxStallTimeoutSeconds = 86400;
+
+// --interval: from a tenth of a second, which a terminal can still follow, to a day.
+inline constexpr double kMinIntervalSeconds = 0.1;
+inline constexpr double kMaxIntervalSeconds = 86400;
 
 // Every MB/s limit parser accepts: digits with an optional fraction, above 0, at most this.
 inline constexpr double kMaxRateLimitMBps = 1000000.0;

@@ -1,6 +1,34 @@
 #include "cli/console.h"
 
 #include <cstdint>
+#include <mutex>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::mutex consoleLock;
+std::string liveLine;  // under consoleLock: the live line shown on standard error, or empty
+
+// The live line is overwritten with spaces rather than cleared by an escape sequence: every
+// terminal and every Windows console takes them.
+void TakeOffLiveLine() {
+    if (liveLine.empty()) return;
+    const std::string blank = "\r" + std::string(liveLine.size(), ' ') + "\r";
+    std::fwrite(blank.data(), 1, blank.size(), stderr);
+    std::fflush(stderr);
+}
+
+void DrawLiveLine() {
+    if (liveLine.empty()) return;
+    const std::string line = "\r" + liveLine;
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
 
 std::wstring FromUtf8(const std::string& bytes) {
     std::wstring out;
@@ -44,11 +72,36 @@ std::wstring FromUtf8(const std::string& bytes) {
 
 void Print(std::FILE* stream, const std::wstring& text) {
     const std::string bytes = ToUtf8(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::fflush(stream);
+    WithConsole([&] {
+        std::fwrite(bytes.data(), 1, bytes.size(), stream);
+        std::fflush(stream);
+    });
+}
+
+void WithConsole(const std::function<void()>& write) {
+    std::lock_guard<std::mutex> lock(consoleLock);
+    TakeOffLiveLine();
+    write();
+    DrawLiveLine();
+}
+
+void SetLiveLine(const std::string& text) {
+    std::lock_guard<std::mutex> lock(consoleLock);
+    // One write: the new text over the old, with spaces over what the old had beyond it.
+    std::string line = "\r" + text;
+    if (text.size() < liveLine.size()) {
+        line += std::string(liveLine.size() - text.size(), ' ') + "\r" + text;
+    }
+    if (!text.empty() || !liveLine.empty()) {
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+    }
+    liveLine = text;
 }
 
 #ifndef _WIN32
+bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
+
 // POSIX hands the arguments over as bytes; the terminal's UTF-8 needs no setting up. Windows
 // has its own (console_win.cpp).
 std::vector<std::wstring> PrepareConsole(int argc, char** argv) {

@@ -20,6 +20,9 @@ class ConsolePort final : public MainWindowPort {
     // Where records go: standard output unless the JSON results take it. Set before Follow.
     void SetRecordStream(std::FILE* stream) { stream_ = stream; }
     std::FILE* RecordStream() const { return stream_; }
+    // Where each record also goes as a JSON object (--json-stream); null for nowhere. Set
+    // before Follow.
+    void SetObjectStream(std::FILE* stream) { objects_ = stream; }
     // Number of ERROR records printed since Follow.
     uint64_t ErrorRecords() const { return errorRecords_; }
 
@@ -40,5 +43,6 @@ class ConsolePort final : public MainWindowPort {
     std::atomic<bool> following_{false};
     std::atomic<uint64_t> errorRecords_{0};
     std::FILE* stream_ = stdout;
+    std::FILE* objects_ = nullptr;
     LogFollower follower_;
 };

@@ -17,3 +17,8 @@ std::vector<std::wstring> PrepareConsole(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args.push_back(FromUtf8(argv[i]));
     return args;
 }
+
+bool StderrIsTerminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}

@@ -52,6 +52,8 @@ Json CardJson(const CardFacts& card) {
     return j;
 }
 
+}  // namespace
+
 Json SettingsJson(const CliOptions& o) {
     Json j;
     j["minutes"] = o.minutes;
@@ -77,6 +79,8 @@ Json SettingsJson(const CliOptions& o) {
     j["limits"] = limits;
     return j;
 }
+
+namespace {
 
 Json LoopbackJson(const RunRecorder& run) {
     const LoopbackOutcome& f = run.Outcome().loopback;

@@ -30,6 +30,9 @@ struct CardOutcome {
     std::vector<std::wstring> reasons;  // empty: the card passed
 };
 
+// The run's settings as the results give them, "settings" of every card's object.
+Json SettingsJson(const CliOptions& options);
+
 Json CardResultJson(const CliOptions& options, const CardOutcome& outcome, const RunRecorder& run);
 
 // The array as text: indented, UTF-8 (characters above 127 as they are, not escaped), ending

@@ -17,6 +17,8 @@
 #include "cli/console.h"
 #include "cli/console_port.h"
 #include "cli/json_results.h"
+#include "cli/junit_results.h"
+#include "cli/live_views.h"
 #include "cli/run_recorder.h"
 #include "engine/card_scan.h"
 #include "engine/product.h"
@@ -137,6 +139,46 @@ void WaitForTestThread() {
 // joined the last worker, which may be the one stuck in a transfer.
 bool TransfersExpected() { return TestCounters.statusText != StatusText::LoopbackComplete; }
 
+// The card's summary lines as printed, from the newest records back to the summary's first
+// line; none when the run logged no summary.
+std::vector<std::string> SummaryLines(RecordedTest test) {
+    // A summary is ten lines at most; the bound only stops the search.
+    constexpr int kSearched = 40;
+    const wchar_t* const first =
+        test == RecordedTest::Loopback ? L"Test Start time: " : L"Overall benchmark result:";
+    Logger* log = theLog.load();
+    LogRecord record;
+    for (int back = 1; log && back <= kSearched && log->CopyRecord(-back, &record); ++back) {
+        if (std::wstring_view(record.text).rfind(first, 0) != 0) continue;
+        std::vector<std::string> lines;
+        for (int i = -back; i < 0 && log->CopyRecord(i, &record); ++i) {
+            lines.push_back(FormatRecordLine(record, true));
+        }
+        return lines;
+    }
+    return {};
+}
+
+// The average rates the JSON results do not give: the loopback's mean round-trip rate (the
+// benchmark's averages are in its results).
+std::vector<std::string> AverageLines(const CliOptions& options, const LiveCounts& counts) {
+    if (options.command != CliCommand::Loopback || counts.measured == 0) return {};
+    const double mean = counts.rateSum / static_cast<double>(counts.measured);
+    char line[80];
+    std::snprintf(line, sizeof line, "round_trip.average_mib_per_s: %.3f", RoundedRate(mean));
+    return {line};
+}
+
+// Opens a file for the JSON stream; standard output for "-".
+std::FILE* OpenStream(const std::wstring& path) {
+    if (path == L"-") return stdout;
+#ifdef _WIN32
+    return _wfopen(path.c_str(), L"wb");
+#else
+    return std::fopen(ToUtf8(path).c_str(), "wb");
+#endif
+}
+
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -144,7 +186,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 // Everything the runner does for one card: its information lines, the link check, the run,
 // the verdict with its reasons. Returns false when the run could not be started at all.
 bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorder& recorder,
-              CardOutcome* outcome) {
+              LiveViews& live, CardOutcome* outcome) {
     // Each card starts from the state the program starts in: the counters (the benchmark's
     // minimum survives StartTest), the card connection's rate and records.
     WaitForTestThread();
@@ -182,6 +224,7 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     recorder.Begin(
         options.command == CliCommand::Loopback ? RecordedTest::Loopback : RecordedTest::Benchmark,
         options.diagnose, [lines](const std::wstring& line) { Print(lines, line + L"\n"); });
+    live.BeginCard(slot);
     if (StartRun(Request(options, slot)) != RunStart::Started) {
         Error(L"the test could not be started");
         return false;
@@ -195,6 +238,7 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     uint64_t transfers = CompletedTransfers();
     auto lastTransfer = std::chrono::steady_clock::now();
     while (!recorder.WaitForEnd(kControlTick)) {
+        live.Tick();
         const int asked = interrupts;
         if (asked > stopsAsked) {
             const auto now = std::chrono::steady_clock::now();
@@ -202,6 +246,7 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
                 StopTest(false);
                 firstStop = now;
             } else if (now - firstStop >= kSecondInterruptGap) {
+                SetLiveLine(std::string());
                 Error(L"interrupted twice: leaving without the summary");
                 port.Flush();
                 std::_Exit(kExitFailed);
@@ -223,6 +268,7 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
                 static_cast<unsigned>(options.stallTimeoutSeconds));
             LogAdd(reason.c_str(), kLogError);
             port.Flush();
+            live.EndCard();
             outcome->tested = false;
             outcome->stalled = true;
             outcome->reasons.push_back(reason);
@@ -232,6 +278,7 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     }
     WaitForTestThread();
     port.Flush();
+    live.EndCard();
     recorder.Finish();
     outcome->durationSeconds = SecondsSince(started);
 
@@ -245,7 +292,7 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     return true;
 }
 
-int RunTests(const CliOptions& options, ConsolePort& port) {
+int RunTests(const CliOptions& options, ConsolePort& port, std::FILE* stream) {
     port.Follow(true);
     LogAdd(kIdentificationLine, kLogInformation);
 
@@ -255,15 +302,19 @@ int RunTests(const CliOptions& options, ConsolePort& port) {
     }
 
     RunRecorder recorder;
-    SetRunObserver(&recorder);
+    LiveViews live(options, recorder, stream);
+    SetRunObserver(&live);
     Json results = Json::array();
+    std::vector<JunitCase> cases;
     int status = kExitPassed;
     size_t tested = 0;
     bool stalled = false;
+    const char* notTested = "not tested: interrupted";
     for (int slot : slots) {
         if (interrupts > 0) break;
         CardOutcome outcome;
-        if (!TestCard(options, slot, port, recorder, &outcome)) {
+        if (!TestCard(options, slot, port, recorder, live, &outcome)) {
+            notTested = "not tested: the test could not be started";
             status = kExitFailed;
             break;
         }
@@ -280,10 +331,21 @@ int RunTests(const CliOptions& options, ConsolePort& port) {
             Error(line);
         }
         results.push_back(CardResultJson(options, outcome, recorder));
+        live.CardResult(results.back());
+        JunitCase testcase{ToUtf8(outcome.card.name), results.back(), {}, {}, std::string()};
+        if (outcome.tested) {
+            testcase.summary = SummaryLines(recorder.Test());
+            testcase.figures = AverageLines(options, live.Counts());
+        }
+        cases.push_back(std::move(testcase));
         if (outcome.stalled) {
             stalled = true;
+            notTested = "not tested: an earlier card stopped answering";
             break;
         }
+    }
+    for (size_t i = tested; i < slots.size(); ++i) {
+        cases.push_back({ToUtf8(CardDisplayName(slots[i])), Json(), {}, {}, notTested});
     }
     if (!stalled) WaitForTestThread();
     SetRunObserver(nullptr);
@@ -305,6 +367,11 @@ int RunTests(const CliOptions& options, ConsolePort& port) {
         std::fflush(stdout);
     } else if (!options.jsonFile.empty() && !WriteTextFile(options.jsonFile, JsonText(results))) {
         Error(L"--json: the results could not be written to \"" + options.jsonFile + L"\"");
+        status = kExitFailed;
+    }
+    if (!options.junitFile.empty() &&
+        !WriteTextFile(options.junitFile, JunitText(options, cases))) {
+        Error(L"--junit: the results could not be written to \"" + options.junitFile + L"\"");
         status = kExitFailed;
     }
     if (stalled) {
@@ -351,8 +418,23 @@ int Run(const CliOptions& options, ConsolePort& port) {
         } else if (jsonToFile && !WriteTextFile(options.jsonFile, "[]\n")) {
             Error(L"--json \"" + options.jsonFile + L"\": the file cannot be written");
             status = kExitUsage;
+        } else if (!options.junitFile.empty() &&
+                   !WriteTextFile(options.junitFile, JunitText(options, {}))) {
+            Error(L"--junit \"" + options.junitFile + L"\": the file cannot be written");
+            status = kExitUsage;
         } else {
-            status = RunTests(options, port);
+            std::FILE* stream =
+                options.jsonStreamFile.empty() ? nullptr : OpenStream(options.jsonStreamFile);
+            if (!options.jsonStreamFile.empty() && !stream) {
+                Error(L"--json-stream \"" + options.jsonStreamFile +
+                      L"\": the file cannot be written");
+                status = kExitUsage;
+            } else {
+                port.SetObjectStream(stream);
+                status = RunTests(options, port, stream);
+                port.SetObjectStream(nullptr);
+                if (stream && stream != stdout) std::fclose(stream);
+            }
         }
     }
     theCard.Close();
@@ -382,8 +464,9 @@ int main(int argc, char** argv) {
     }
 
     ConsolePort port;
-    // With the results on standard output, the records make way to standard error.
-    if (options.jsonFile == L"-") port.SetRecordStream(stderr);
+    // With the results or the JSON stream on standard output, the records make way to
+    // standard error.
+    if (options.jsonFile == L"-" || options.jsonStreamFile == L"-") port.SetRecordStream(stderr);
     SetMainWindowPort(&port);
     ResetRunState();
     shuttingDown = false;

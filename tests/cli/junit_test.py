@@ -1,0 +1,181 @@
+#!/usr/bin/python3
+# brixlanetool-cli's results for CI servers and its live views, read with real parsers (Debian's
+# junitparser, json) and checked against the summary lines the run printed. Usage:
+#   junit_test.py [RUNNER...] CLI      (BRIXLANE_CLI_NATIVE=0 under Wine: no signals, no pty)
+import json, os, pty, re, signal, subprocess, sys, tempfile, time, tty
+from junitparser import JUnitXml, Failure, Skipped
+
+cli = sys.argv[1:]
+native = os.environ.get("BRIXLANE_CLI_NATIVE", "1") == "1"
+work = tempfile.mkdtemp()
+results = {"ok": 0, "FAIL": 0}
+RECORD = re.compile(r"^\w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4}: \w+ *- ")
+PROGRESS = re.compile(r"card 0  \d+:\d\d:\d\d of 0:00:\d\d  passes \d+  errors \d+  (?:[\d.]+ MB/s|-)")
+
+
+def path(name):
+    return os.path.join(work, name)
+
+
+def run(*args, status):
+    p = subprocess.run(cli + list(args), stdin=subprocess.DEVNULL, capture_output=True,
+                       timeout=120, env=dict(os.environ, LC_ALL="C.UTF-8"))
+    out, err = (s.decode("utf-8").replace("\r\n", "\n") for s in (p.stdout, p.stderr))
+    assert p.returncode == status, (p.returncode, err[-500:])
+    return out, err
+
+
+def check(name):
+    def wrap(f):
+        try:
+            f()
+            results["ok"] += 1
+            print("ok  ", name)
+        except Exception as e:  # every failure is reported, then the next check runs
+            results["FAIL"] += 1
+            print("FAIL", name, repr(e)[:1500])
+    return wrap
+
+
+def summaries(out):
+    return [int(n) for n in re.findall(r"PASS       - (\d+) Operations\.", out)]
+
+
+# Text from the card reaches the XML: the driver's version text with markup, quotes and a
+# character above 127.
+driver = "<b>&\"'caf\u00e9"
+sim = "cards=3,only=1,corrupt=2,driver=" + driver
+# A control character XML 1.0 cannot hold becomes U+FFFD; only a native file name holds one.
+log = path("a&b\x01.log" if native else "a&b.log")
+
+
+@check("three cards, card 1 fails alone with its reasons, as junitparser reads them")
+def _():
+    out, err = run("--simulate=" + sim, "loopback", "--card", "all", "--minutes", "0.02",
+                   "--junit", path("r.xml"), "--json", path("r.json"), "--log", log,
+                   status=1)
+    cards = json.load(open(path("r.json"), encoding="utf-8"))
+    suites = list(JUnitXml.fromfile(path("r.xml")))
+    assert len(suites) == 1
+    suite = suites[0]
+    props = {p.name: p.value for p in suite.properties()}
+    assert props["simulate"] == sim, props["simulate"]
+    assert (props["test"], props["card"], props["minutes"], props["pattern"]) == (
+        "loopback", "all", "0.02", "incrementing"), props
+    assert props["log"] == log.replace("\x01", "\ufffd") and props["program"].startswith("brixlanetool-cli V")
+    cases = list(suite)
+    assert [c.name for c in cases] == [c["card"]["name"] for c in cards], [c.name for c in cases]
+    ops = summaries(out)
+    verification = re.findall(r"(\d+) Verification error\(s\)\.", out)
+    for i, (case, card) in enumerate(zip(cases, cards)):
+        assert abs(case.time - card["duration_s"]) < 0.002, (case.time, card["duration_s"])
+        text = case.system_out
+        assert "driver_version: " + driver + "\n" in text, text
+        assert f"  passes: {ops[i]}\n" in text and f"{ops[i]} Operations." in text, text
+        assert f"errors.verification: {verification[i]}\n" in text, text
+        assert text.rstrip().endswith("Test %s: %s" % (card["verdict"], card["card"]["name"]))
+    assert [c.is_passed for c in cases] == [True, False, True]
+    failure = cases[1].result[0]
+    assert isinstance(failure, Failure) and failure.message == "; ".join(cards[1]["reasons"])
+    assert cards[1]["reasons"][0].startswith(f"{verification[1]} verification error(s)")
+    assert int(verification[1]) == 2 * ops[1] > 0
+    # No progress line where standard error is a file.
+    assert not PROGRESS.search(err) and "\r" not in err, err[:300]
+
+
+@check("a card that fails its link check is a failure with its reason")
+def _():
+    run("--simulate=link=gen4x2", "loopback", "--minutes", "0.02", "--expect-link", "gen4x4",
+        "--junit", path("link.xml"), status=1)
+    (case,) = list(list(JUnitXml.fromfile(path("link.xml")))[0])
+    assert case.result[0].message == "Link trained at Gen4 x2, expected Gen4 x4"
+    assert "Figures: none" in case.system_out and "Summary" not in case.system_out
+
+
+@check("interval lines and the JSON stream add up to the summary")
+def _():
+    out, err = run("--simulate=corrupt=2", "loopback", "--minutes", "0.05", "--interval", "0.5",
+                   "--json-stream", path("s.jsonl"), "--json", path("s.json"), status=1)
+    (ops,) = summaries(out)
+    errors = int(re.search(r"ERROR      - (\d+) error\(s\)\.", out).group(1))
+    lines = re.findall(r"^card 0: ([\d.]+)-([\d.]+) s: (\d+) passes, (\d+) errors, ([\d.]+|-) MB/s$",
+                       err, re.M)
+    assert len(lines) >= 3, err
+    assert all(a[1] == b[0] for a, b in zip(lines, lines[1:])), lines
+    assert sum(int(l[2]) for l in lines) == ops and sum(int(l[3]) for l in lines) == errors
+    rt = json.load(open(path("s.json")))[0]["results"]["round_trip"]
+    rates = [float(l[4]) for l in lines if l[4] != "-"]
+    assert rates and all(rt["min_mib_per_s"] - 0.1 <= r <= rt["max_mib_per_s"] + 0.1 for r in rates)
+    objects = [json.loads(line) for line in open(path("s.jsonl"), encoding="utf-8")]
+    intervals = [o for o in objects if o["type"] == "interval"]
+    assert [(o["passes"], o["errors"]) for o in intervals] == [(int(l[2]), int(l[3])) for l in lines]
+    records = [o["text"] for o in objects if o["type"] == "record"]
+    printed = [line[RECORD.match(line).end():] for line in out.splitlines() if RECORD.match(line)]
+    assert records == printed and f"{ops} Operations." in records, (records[-8:], printed[-8:])
+    assert objects[-1]["type"] == "result" and objects[-1]["result"]["results"]["passes"] == ops
+
+
+@check("benchmark interval blocks add up to the results'")
+def _():
+    _, err = run("--simulate", "benchmark", "--direction", "read", "--block-mb", "1", "--minutes",
+                 "0.03", "--interval", "0.5", "--json", path("b.json"), status=0)
+    blocks = re.findall(r"^card 0: [\d.]+-[\d.]+ s: (\d+) blocks, 0 errors, read [\d.-]+ MB/s$",
+                        err, re.M)
+    assert blocks and sum(map(int, blocks)) == json.load(open(path("b.json")))[0]["results"]["read"]["blocks"]
+
+
+@check("--json-stream - : objects on standard output, the records on standard error")
+def _():
+    out, err = run("--simulate", "loopback", "--minutes", "0.02", "--json-stream", "-", status=0)
+    types = {json.loads(line)["type"] for line in out.splitlines()}
+    assert types == {"record", "interval", "result"}, types
+    assert re.search(r"PASS       - Test passed: PCIe-0", err)
+    _, err = run("--simulate", "loopback", "--json", "-", "--json-stream", "-", status=2)
+    assert "--json-stream -" in err, err
+
+
+if native:
+    @check("Ctrl-C: the cards not reached are skipped")
+    def _():
+        with open(path("int.out"), "wb") as out:
+            p = subprocess.Popen(cli + ["--simulate=cards=3", "loopback", "--card", "all", "--junit",
+                                        path("int.xml")], stdout=out, stderr=subprocess.DEVNULL)
+            bound = time.monotonic() + 60
+            while b"Loopback blocks 1" not in open(path("int.out"), "rb").read():
+                assert time.monotonic() < bound and p.poll() is None
+                time.sleep(0.05)
+            p.send_signal(signal.SIGINT)
+            assert p.wait(timeout=60) == 1
+        cases = list(list(JUnitXml.fromfile(path("int.xml")))[0])
+        assert cases[0].is_passed and len(cases) == 3
+        for case in cases[1:]:
+            assert isinstance(case.result[0], Skipped) and case.result[0].message == "not tested: interrupted"
+
+    @check("on a terminal one progress line, never mixed with the records")
+    def _():
+        master, slave = pty.openpty()
+        tty.setraw(slave)  # no newline translation: what the runner writes is what is read
+        p = subprocess.Popen(cli + ["--simulate", "loopback", "--minutes", "0.03"],
+                             stdout=slave, stderr=slave, stdin=subprocess.DEVNULL)
+        os.close(slave)
+        data = b""
+        while True:
+            try:
+                chunk = os.read(master, 65536)
+            except OSError:  # the terminal closes with the runner
+                break
+            if not chunk:
+                break
+            data += chunk
+        assert p.wait(timeout=60) == 0
+        text = data.decode("utf-8")
+        drawn = PROGRESS.findall(text)
+        assert len(drawn) >= 2, text[-500:]
+        for line in text.split("\n")[:-1]:
+            *before, last = line.split("\r")
+            assert RECORD.match(last), repr(line)
+            assert all(not s.strip() or PROGRESS.fullmatch(s.rstrip()) for s in before), repr(line)
+        assert not text.split("\n")[-1].split("\r")[-1].strip(), repr(text[-200:])  # taken off
+
+print("%d passed, %d failed" % (results["ok"], results["FAIL"]))
+sys.exit(1 if results["FAIL"] else 0)
