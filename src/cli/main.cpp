@@ -17,6 +17,7 @@
 #include "cli/console.h"
 #include "cli/console_port.h"
 #include "cli/json_results.h"
+#include "cli/report_html.h"
 #include "cli/run_recorder.h"
 #include "engine/card_scan.h"
 #include "engine/product.h"
@@ -141,10 +142,25 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The run's summary records, newest last: from the last record that opens a summary to the
+// newest. Only the newest few records are searched; none when no summary was logged.
+std::vector<std::wstring> SummaryRecords(bool loopback) {
+    constexpr int kSearchedRecords = 40;
+    const std::wstring opening = loopback ? L"Test Start time:" : L"Overall benchmark result:";
+    std::vector<std::wstring> lines;
+    Logger* log = theLog.load();
+    LogRecord record;
+    for (int i = -1; log && i >= -kSearchedRecords && log->CopyRecord(i, &record); --i) {
+        lines.insert(lines.begin(), record.text);
+        if (lines.front().rfind(opening, 0) == 0) return lines;
+    }
+    return {};
+}
+
 // Everything the runner does for one card: its information lines, the link check, the run,
 // the verdict with its reasons. Returns false when the run could not be started at all.
 bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorder& recorder,
-              CardOutcome* outcome) {
+              CardOutcome* outcome, std::vector<std::wstring>* diagnosis) {
     // Each card starts from the state the program starts in: the counters (the benchmark's
     // minimum survives StartTest), the card connection's rate and records.
     WaitForTestThread();
@@ -181,7 +197,11 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     std::FILE* lines = port.RecordStream();
     recorder.Begin(
         options.command == CliCommand::Loopback ? RecordedTest::Loopback : RecordedTest::Benchmark,
-        options.diagnose, [lines](const std::wstring& line) { Print(lines, line + L"\n"); });
+        options.diagnose, [lines, diagnosis](const std::wstring& line) {
+            Print(lines, line + L"\n");
+            // Bounded: the diagnosis describes a fixed number of passes and bits.
+            if (diagnosis) diagnosis->push_back(line);
+        });
     if (StartRun(Request(options, slot)) != RunStart::Started) {
         Error(L"the test could not be started");
         return false;
@@ -260,10 +280,16 @@ int RunTests(const CliOptions& options, ConsolePort& port) {
     int status = kExitPassed;
     size_t tested = 0;
     bool stalled = false;
+    const bool reporting = !options.reportFile.empty();
+    std::vector<ReportCard> report;
+    // Outlives the loop: a card that stopped answering may still say something when its
+    // transfer returns, until the program leaves.
+    std::vector<std::wstring> diagnosis;
     for (int slot : slots) {
         if (interrupts > 0) break;
         CardOutcome outcome;
-        if (!TestCard(options, slot, port, recorder, &outcome)) {
+        diagnosis.clear();
+        if (!TestCard(options, slot, port, recorder, &outcome, reporting ? &diagnosis : nullptr)) {
             status = kExitFailed;
             break;
         }
@@ -280,6 +306,17 @@ int RunTests(const CliOptions& options, ConsolePort& port) {
             Error(line);
         }
         results.push_back(CardResultJson(options, outcome, recorder));
+        if (reporting) {
+            ReportCard card;
+            if (outcome.tested) {
+                card.diagnosis = diagnosis;
+                card.figures = recorder.Figures();
+                card.loopbackRates = recorder.LoopbackRates();
+                card.summary = SummaryRecords(options.command == CliCommand::Loopback);
+            }
+            card.outcome = outcome;
+            report.push_back(std::move(card));
+        }
         if (outcome.stalled) {
             stalled = true;
             break;
@@ -305,6 +342,10 @@ int RunTests(const CliOptions& options, ConsolePort& port) {
         std::fflush(stdout);
     } else if (!options.jsonFile.empty() && !WriteTextFile(options.jsonFile, JsonText(results))) {
         Error(L"--json: the results could not be written to \"" + options.jsonFile + L"\"");
+        status = kExitFailed;
+    }
+    if (reporting && !WriteTextFile(options.reportFile, ReportHtml(options, report))) {
+        Error(L"--report: the report could not be written to \"" + options.reportFile + L"\"");
         status = kExitFailed;
     }
     if (stalled) {
@@ -350,6 +391,10 @@ int Run(const CliOptions& options, ConsolePort& port) {
             status = kExitUsage;
         } else if (jsonToFile && !WriteTextFile(options.jsonFile, "[]\n")) {
             Error(L"--json \"" + options.jsonFile + L"\": the file cannot be written");
+            status = kExitUsage;
+        } else if (!options.reportFile.empty() &&
+                   !WriteTextFile(options.reportFile, ReportHtml(options, {}))) {
+            Error(L"--report \"" + options.reportFile + L"\": the file cannot be written");
             status = kExitUsage;
         } else {
             status = RunTests(options, port);
