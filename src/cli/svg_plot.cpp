@@ -21,9 +21,10 @@ std::string Num(double value, int decimals = 1) {
     return text;
 }
 
-// A short label for an axis value: no decimals from 100 up, one below.
+// A short label for an axis value: whole numbers as they are, no decimals from 100 up.
 std::string Tick(double value) {
     const double magnitude = std::fabs(value);
+    if (value == std::floor(value)) return Num(value, 0);
     return Num(value, magnitude >= 100 || magnitude == 0 ? 0 : magnitude >= 1 ? 1 : 3);
 }
 
@@ -60,9 +61,10 @@ std::string Label(double x, double y, const std::string& text, const std::string
            "\" class=\"" + cls + "\">" + EscapeHtml(text) + "</text>\n";
 }
 
-// Horizontal grid lines and labels from 0 to `top`; returns the top of the axis used.
+// Horizontal grid lines and labels from 0 to `top`; returns the top of the axis used. Counts
+// step by whole numbers.
 std::string ValueAxis(double top, const std::string& unit, double* axisTop) {
-    const double step = NiceStep(top, 4);
+    const double step = unit == "count" ? std::max(1.0, NiceStep(top, 5)) : NiceStep(top, 5);
     *axisTop = std::max(step, std::ceil(top / step) * step);
     std::string svg;
     for (double v = 0; v <= *axisTop + step / 2; v += step) {
