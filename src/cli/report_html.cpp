@@ -92,7 +92,17 @@ std::string FiguresTable(const ReportCard& card) {
                     FigureCell(key + "min", c.min) + "</tr>\n";
         }
     }
-    return html + "</table>\n";
+    html += "</table>\n";
+    const RateFigures& rates = card.loopbackRates;
+    if (!f.benchmark && rates.count) {
+        html += "<p>Round-trip rate: min <span data-figure=\"round_trip.min_mib_per_s\">" +
+                Fixed(rates.min) +
+                "</span>, median <span data-figure=\"round_trip.median_mib_per_s\">" +
+                Fixed(rates.median) +
+                "</span>, max <span data-figure=\"round_trip.max_mib_per_s\">" + Fixed(rates.max) +
+                "</span> MB/s</p>\n";
+    }
+    return html;
 }
 
 std::string Plots(const ReportCard& card) {
