@@ -13,6 +13,8 @@
 #include "bench.h"
 #include "card/card_connection.h"
 #include "card/card_list.h"
+#include "cli/report_html.h"
+#include "cli/run_recorder.h"
 #include "engine/benchmark.h"
 #include "engine/loopback.h"
 #include "engine/run_observer.h"
@@ -61,7 +63,7 @@ struct EnduranceRun {
 };
 
 EnduranceRun Run(const SimOptions& options, void (*test)(const std::atomic<int32_t>*),
-                 Tally& tally, SimCardStats* stats) {
+                 RunObserver& tally, SimCardStats* stats) {
     SimulatedCardDriver driver(options);
     UseCardDriver(&driver);
     StoreCardPaths(DiscoverCards());
@@ -152,6 +154,35 @@ std::vector<Figure> BenchmarkEndurance() {
             AtLeast("endurance_benchmark_log_newest_kept", run.newestKept, "bool", 1)};
 }
 
+// The runner's own observer through a long loopback, an error in every 1000th pass, and the
+// report drawn from it: its statistics must not grow, nor the page pass 1 MB.
+std::vector<Figure> ReportEndurance() {
+    SimOptions options;
+    options.corruptBytes = 1;
+    options.corruptEvery = 1000;
+    RunRecorder recorder;
+    recorder.Begin(RecordedTest::Loopback, false, nullptr);
+    SimCardStats stats;
+    const EnduranceRun run = Run(options, LoopbackTest, recorder, &stats);
+    recorder.Finish();
+    ReportCard card;
+    card.figures = recorder.Figures();
+    card.outcome.tested = true;
+    card.outcome.durationSeconds = EnduranceSeconds();
+    card.outcome.reasons = recorder.Outcome().reasons;
+    CliOptions cli;
+    cli.command = CliCommand::Loopback;
+    const std::string page = ReportHtml(cli, {card});
+    return {AtMost("endurance_report_rss_growth", run.residentEnd - run.residentStart, "MiB", 1.0),
+            Info("endurance_report_timeline_points",
+                 static_cast<double>(card.figures.timeline.size()), "points"),
+            AtMost("endurance_report_bytes", static_cast<double>(page.size()), "bytes", 1000000)};
+}
+
+BenchRegistration report{
+    {"endurance_report_rss_growth", "endurance_report_timeline_points", "endurance_report_bytes"},
+    ReportEndurance,
+    /*onRequest=*/true};
 BenchRegistration loopback{{"endurance_loopback_passes", "endurance_loopback_injected",
                             "endurance_loopback_found_ratio", "endurance_loopback_found_excess",
                             "endurance_loopback_rss_growth", "endurance_loopback_log_records",

@@ -16,13 +16,14 @@ const char* const kCliUsage =
     "  info [--card N]      the card's seven information lines\n"
     "  loopback [--card N|all] [--minutes M] [--pattern incrementing|random|constant]\n"
     "           [--constant V] [--load P] [--detailed] [--stop-on-error] [--log FILE]\n"
-    "           [--json FILE] [--diagnose] [--min-loopback-rate X] [--expect-link genSxW]\n"
-    "           [--stall-timeout S] [--junit FILE] [--interval S] [--json-stream FILE]\n"
+    "           [--json FILE] [--report FILE.html] [--junit FILE] [--diagnose]\n"
+    "           [--min-loopback-rate X] [--expect-link genSxW] [--stall-timeout S]\n"
+    "           [--interval S] [--json-stream FILE]\n"
     "  benchmark [--card N|all] [--minutes M] [--load P] [--block-mb 1|2|4|8|16|32|64]\n"
     "           [--direction read-write|read|write] [--detailed] [--stop-on-error]\n"
-    "           [--log FILE] [--json FILE] [--min-read-rate X] [--min-write-rate X]\n"
-    "           [--expect-link genSxW] [--stall-timeout S] [--junit FILE] [--interval S]\n"
-    "           [--json-stream FILE]\n"
+    "           [--log FILE] [--json FILE] [--report FILE.html] [--junit FILE]\n"
+    "           [--min-read-rate X] [--min-write-rate X] [--expect-link genSxW]\n"
+    "           [--stall-timeout S] [--interval S] [--json-stream FILE]\n"
     "\n"
     "Options take a value as --opt V or --opt=V.\n"
     "  --simulate[=OPTIONS] use the simulated card driver instead of the real one; OPTIONS\n"
@@ -44,6 +45,9 @@ const char* const kCliUsage =
     "                       every card's records, up to the newest 10000)\n"
     "  --json FILE          write the results as JSON, one object per card tested; - writes\n"
     "                       them to standard output and the records to standard error\n"
+    "  --report FILE.html   write a report page for the run: per card the verdict, its\n"
+    "                       facts, rate over time, round-trip times or cycle rates with\n"
+    "                       percentiles, the summary; self-contained, prints on A4\n"
     "  --diagnose           locate wrong bytes (offset, expected, received, differing bits)\n"
     "                       and name the error-status bits the event log does not count\n"
     "  --min-loopback-rate X  fail when the median round-trip rate is below X MB/s\n"
@@ -203,6 +207,11 @@ const OptionRule kOptionRules[] = {
     {L"--json", true, Scope::Test, nullptr, L"needs a file name, or - for standard output",
      [](const std::wstring& v, CliOptions& o) {
          o.jsonFile = v;
+         return !v.empty();
+     }},
+    {L"--report", true, Scope::Test, nullptr, L"needs a file name",
+     [](const std::wstring& v, CliOptions& o) {
+         o.reportFile = v;
          return !v.empty();
      }},
     {L"--min-loopback-rate", true, Scope::Loopback, kRateExpected, nullptr,

@@ -34,7 +34,8 @@ struct CliOptions {
     std::wstring logFile;
 
     // Production-line additions.
-    std::wstring jsonFile;  // "-" for standard output
+    std::wstring jsonFile;    // "-" for standard output
+    std::wstring reportFile;  // the HTML report
     bool diagnose = false;
     std::optional<double> minReadRate;      // MB/s, against the benchmark's average
     std::optional<double> minWriteRate;     // MB/s, against the benchmark's average

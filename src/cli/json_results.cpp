@@ -82,6 +82,51 @@ Json SettingsJson(const CliOptions& o) {
 
 namespace {
 
+// Microseconds to the nanosecond.
+Json Micros(double us) { return std::round(us * 1000.0) / 1000.0; }
+
+Json RoundTripJson(const RoundTripFigures& f) {
+    if (f.count == 0) return Json();
+    return {{"p50", Micros(f.p50)},
+            {"p90", Micros(f.p90)},
+            {"p99", Micros(f.p99)},
+            {"p99_9", Micros(f.p99_9)},
+            {"max", Micros(f.max)}};
+}
+
+Json CycleRatesJson(const CycleRateFigures& f) {
+    if (f.count == 0) return Json();
+    return {{"p50", Rate(f.p50)},
+            {"p10", Rate(f.p10)},
+            {"p1", Rate(f.p1)},
+            {"p0_1", Rate(f.p0_1)},
+            {"min", Rate(f.min)}};
+}
+
+// A rate of a timeline point; null when nothing of its kind completed there.
+Json PointRate(const TimelinePoint& p, int which) {
+    return p.rated[which] ? Rate(p.Rate(which)) : Json();
+}
+
+Json TimelineJson(const RunFigures& f) {
+    Json points = Json::array();
+    for (const TimelinePoint& p : f.timeline) {
+        Json j;
+        j["t_s"] = p.startS;
+        j["span_s"] = p.spanS;
+        j[f.benchmark ? "blocks" : "passes"] = p.transfers;
+        j["errors"] = p.errors;
+        if (f.benchmark) {
+            j["read_mib_per_s"] = PointRate(p, 0);
+            j["write_mib_per_s"] = PointRate(p, 1);
+        } else {
+            j["mib_per_s"] = PointRate(p, 0);
+        }
+        points.push_back(j);
+    }
+    return points;
+}
+
 Json LoopbackJson(const RunRecorder& run) {
     const LoopbackOutcome& f = run.Outcome().loopback;
     Json j;
@@ -110,6 +155,9 @@ Json LoopbackJson(const RunRecorder& run) {
         minutes.push_back(record);
     }
     j["intervals"] = minutes;
+    const RunFigures figures = run.Figures();
+    j["round_trip_us"] = RoundTripJson(figures.roundTripUs);
+    j["timeline"] = TimelineJson(figures);
     return j;
 }
 
@@ -142,6 +190,10 @@ Json BenchmarkJson(const CliOptions& o, const RunRecorder& run) {
     const bool writes = o.direction == 0 || o.direction == 2;
     j["read"] = reads ? DirectionJson(run.Outcome().read, run.ReadRates(), o.blockMB) : Json();
     j["write"] = writes ? DirectionJson(run.Outcome().write, run.WriteRates(), o.blockMB) : Json();
+    const RunFigures figures = run.Figures();
+    j["read_cycle_mib_per_s"] = reads ? CycleRatesJson(figures.readCycles) : Json();
+    j["write_cycle_mib_per_s"] = writes ? CycleRatesJson(figures.writeCycles) : Json();
+    j["timeline"] = TimelineJson(figures);
     return j;
 }
 

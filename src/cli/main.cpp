@@ -19,6 +19,7 @@
 #include "cli/json_results.h"
 #include "cli/junit_results.h"
 #include "cli/live_views.h"
+#include "cli/report_html.h"
 #include "cli/run_recorder.h"
 #include "engine/card_scan.h"
 #include "engine/product.h"
@@ -139,26 +140,6 @@ void WaitForTestThread() {
 // joined the last worker, which may be the one stuck in a transfer.
 bool TransfersExpected() { return TestCounters.statusText != StatusText::LoopbackComplete; }
 
-// The card's summary lines as printed, from the newest records back to the summary's first
-// line; none when the run logged no summary.
-std::vector<std::string> SummaryLines(RecordedTest test) {
-    // A summary is ten lines at most; the bound only stops the search.
-    constexpr int kSearched = 40;
-    const wchar_t* const first =
-        test == RecordedTest::Loopback ? L"Test Start time: " : L"Overall benchmark result:";
-    Logger* log = theLog.load();
-    LogRecord record;
-    for (int back = 1; log && back <= kSearched && log->CopyRecord(-back, &record); ++back) {
-        if (std::wstring_view(record.text).rfind(first, 0) != 0) continue;
-        std::vector<std::string> lines;
-        for (int i = -back; i < 0 && log->CopyRecord(i, &record); ++i) {
-            lines.push_back(FormatRecordLine(record, true));
-        }
-        return lines;
-    }
-    return {};
-}
-
 // The average rates the JSON results do not give: the loopback's mean round-trip rate (the
 // benchmark's averages are in its results).
 std::vector<std::string> AverageLines(const CliOptions& options, const LiveCounts& counts) {
@@ -183,10 +164,28 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The run's summary records, oldest first: from the newest record that opens a summary to the
+// newest record. A summary is ten records at most, so only the newest few are searched; none
+// when the run logged no summary.
+std::vector<LogRecord> SummaryRecords(RecordedTest test) {
+    constexpr int kSearched = 40;
+    const wchar_t* const opening =
+        test == RecordedTest::Loopback ? L"Test Start time:" : L"Overall benchmark result:";
+    Logger* log = theLog.load();
+    LogRecord record;
+    for (int back = 1; log && back <= kSearched && log->CopyRecord(-back, &record); ++back) {
+        if (std::wstring_view(record.text).rfind(opening, 0) != 0) continue;
+        std::vector<LogRecord> records;
+        for (int i = -back; i < 0 && log->CopyRecord(i, &record); ++i) records.push_back(record);
+        return records;
+    }
+    return {};
+}
+
 // Everything the runner does for one card: its information lines, the link check, the run,
 // the verdict with its reasons. Returns false when the run could not be started at all.
 bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorder& recorder,
-              LiveViews& live, CardOutcome* outcome) {
+              LiveViews& live, CardOutcome* outcome, std::vector<std::wstring>* diagnosis) {
     // Each card starts from the state the program starts in: the counters (the benchmark's
     // minimum survives StartTest), the card connection's rate and records.
     WaitForTestThread();
@@ -223,7 +222,11 @@ bool TestCard(const CliOptions& options, int slot, ConsolePort& port, RunRecorde
     std::FILE* lines = port.RecordStream();
     recorder.Begin(
         options.command == CliCommand::Loopback ? RecordedTest::Loopback : RecordedTest::Benchmark,
-        options.diagnose, [lines](const std::wstring& line) { Print(lines, line + L"\n"); });
+        options.diagnose, [lines, diagnosis](const std::wstring& line) {
+            Print(lines, line + L"\n");
+            // Bounded: the diagnosis describes a fixed number of passes and bits.
+            if (diagnosis) diagnosis->push_back(line);
+        });
     live.BeginCard(slot);
     if (StartRun(Request(options, slot)) != RunStart::Started) {
         Error(L"the test could not be started");
@@ -310,10 +313,17 @@ int RunTests(const CliOptions& options, ConsolePort& port, std::FILE* stream) {
     size_t tested = 0;
     bool stalled = false;
     const char* notTested = "not tested: interrupted";
+    const bool reporting = !options.reportFile.empty();
+    std::vector<ReportCard> report;
+    // Outlives the loop: a card that stopped answering may still say something when its
+    // transfer returns, until the program leaves.
+    std::vector<std::wstring> diagnosis;
     for (int slot : slots) {
         if (interrupts > 0) break;
         CardOutcome outcome;
-        if (!TestCard(options, slot, port, recorder, live, &outcome)) {
+        diagnosis.clear();
+        if (!TestCard(options, slot, port, recorder, live, &outcome,
+                      reporting ? &diagnosis : nullptr)) {
             notTested = "not tested: the test could not be started";
             status = kExitFailed;
             break;
@@ -332,12 +342,25 @@ int RunTests(const CliOptions& options, ConsolePort& port, std::FILE* stream) {
         }
         results.push_back(CardResultJson(options, outcome, recorder));
         live.CardResult(results.back());
+        const std::vector<LogRecord> summary =
+            outcome.tested ? SummaryRecords(recorder.Test()) : std::vector<LogRecord>();
         JunitCase testcase{ToUtf8(outcome.card.name), results.back(), {}, {}, std::string()};
         if (outcome.tested) {
-            testcase.summary = SummaryLines(recorder.Test());
+            for (const LogRecord& r : summary) testcase.summary.push_back(FormatRecordLine(r, true));
             testcase.figures = AverageLines(options, live.Counts());
         }
         cases.push_back(std::move(testcase));
+        if (reporting) {
+            ReportCard card;
+            if (outcome.tested) {
+                card.diagnosis = diagnosis;
+                card.figures = recorder.Figures();
+                card.loopbackRates = recorder.LoopbackRates();
+                for (const LogRecord& r : summary) card.summary.push_back(r.text);
+            }
+            card.outcome = outcome;
+            report.push_back(std::move(card));
+        }
         if (outcome.stalled) {
             stalled = true;
             notTested = "not tested: an earlier card stopped answering";
@@ -372,6 +395,10 @@ int RunTests(const CliOptions& options, ConsolePort& port, std::FILE* stream) {
     if (!options.junitFile.empty() &&
         !WriteTextFile(options.junitFile, JunitText(options, cases))) {
         Error(L"--junit: the results could not be written to \"" + options.junitFile + L"\"");
+        status = kExitFailed;
+    }
+    if (reporting && !WriteTextFile(options.reportFile, ReportHtml(options, report))) {
+        Error(L"--report: the report could not be written to \"" + options.reportFile + L"\"");
         status = kExitFailed;
     }
     if (stalled) {
@@ -421,6 +448,10 @@ int Run(const CliOptions& options, ConsolePort& port) {
         } else if (!options.junitFile.empty() &&
                    !WriteTextFile(options.junitFile, JunitText(options, {}))) {
             Error(L"--junit \"" + options.junitFile + L"\": the file cannot be written");
+            status = kExitUsage;
+        } else if (!options.reportFile.empty() &&
+                   !WriteTextFile(options.reportFile, ReportHtml(options, {}))) {
+            Error(L"--report \"" + options.reportFile + L"\": the file cannot be written");
             status = kExitUsage;
         } else {
             std::FILE* stream =

@@ -59,6 +59,7 @@ void RunRecorder::Begin(RecordedTest test, bool diagnose, LineSink sink) {
     currentMinute_ = 0;
     minutePasses_ = 0;
     diagnosis_ = Diagnosis();
+    statistics_.Begin(test == RecordedTest::Benchmark, 0);
 
     // Every allocation a run needs is made here, before the run, and kept for the next card.
     auto ready = [](std::unique_ptr<RateHistogram>& h) {
@@ -78,8 +79,10 @@ void RunRecorder::Begin(RecordedTest test, bool diagnose, LineSink sink) {
 void RunRecorder::LoopbackPass(int32_t result, double rateMBps, const CardConnection& card,
                                const ErrorRecord* status) {
     ++passes_;
-    const uint32_t minute =
-        static_cast<uint32_t>(std::max<int64_t>(clock_() - startMs_, 0) / kMinuteMs);
+    const int64_t elapsedMs = std::max<int64_t>(clock_() - startMs_, 0);
+    const uint32_t minute = static_cast<uint32_t>(elapsedMs / kMinuteMs);
+    statistics_.LoopbackPass(elapsedMs, result, rateMBps, LastRoundTripNs(card),
+                             PassErrors(result, status));
     if (minutePasses_ > 0 && minute != currentMinute_) CloseMinute();
     currentMinute_ = minute;
     ++minutePasses_;
@@ -104,8 +107,17 @@ void RunRecorder::CloseMinute() {
     minutePasses_ = 0;
 }
 
-void RunRecorder::BenchmarkCycle(bool read, uint32_t, float rateMBps, uint64_t, uint32_t) {
+void RunRecorder::BenchmarkCycle(bool read, uint32_t, float rateMBps, uint64_t bytes,
+                                 uint32_t failures) {
     (read ? *readRates_ : *writeRates_).Add(rateMBps);
+    statistics_.BenchmarkCycle(std::max<int64_t>(clock_() - startMs_, 0), read, rateMBps, bytes,
+                               failures);
+}
+
+void RunRecorder::RunStarted(const RunRequest& request) {
+    // Now the block size is known; nothing has been counted yet.
+    statistics_.Begin(test_ == RecordedTest::Benchmark,
+                      static_cast<uint64_t>(request.settings.benchmarkBlockMB) << 20);
 }
 
 void RunRecorder::RunEnded(const RunOutcome& outcome) {

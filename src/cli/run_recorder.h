@@ -18,6 +18,7 @@
 #include "engine/error_status_names.h"
 #include "engine/run_observer.h"
 #include "engine/run_request.h"
+#include "engine/run_statistics.h"
 
 enum class RecordedTest { Loopback, Benchmark };
 
@@ -81,6 +82,7 @@ class RunRecorder final : public RunObserver {
     void BenchmarkCycle(bool read, uint32_t cycle, float rateMBps, uint64_t bytes,
                         uint32_t failures) override;
 
+    void RunStarted(const RunRequest& request) override;
     void RunEnded(const RunOutcome& outcome) override;
     // Waits at most `bound` for the run's end; true once it has ended.
     bool WaitForEnd(std::chrono::milliseconds bound);
@@ -95,6 +97,9 @@ class RunRecorder final : public RunObserver {
     RateFigures ReadRates() const;
     RateFigures WriteRates() const;
     const Diagnosis& Diagnosed() const { return diagnosis_; }
+    // Round-trip times, cycle rates and the timeline; read after the run has ended.
+    const RunStatistics& Statistics() const { return statistics_; }
+    RunFigures Figures() const { return statistics_.Figures(); }
 
     // Tests fix the clock that places passes in minutes; null restores the steady clock.
     void SetClock(Clock clock);
@@ -127,4 +132,5 @@ class RunRecorder final : public RunObserver {
     std::unique_ptr<RateHistogram> writeRates_;
 
     Diagnosis diagnosis_;
+    RunStatistics statistics_;
 };

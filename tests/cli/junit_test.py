@@ -73,6 +73,7 @@ def _():
         assert "driver_version: " + driver + "\n" in text, text
         assert f"  passes: {ops[i]}\n" in text and f"{ops[i]} Operations." in text, text
         assert f"errors.verification: {verification[i]}\n" in text, text
+        assert f"round_trip_us.p99: {card['results']['round_trip_us']['p99']}\n" in text, text
         assert text.rstrip().endswith("Test %s: %s" % (card["verdict"], card["card"]["name"]))
     assert [c.is_passed for c in cases] == [True, False, True]
     failure = cases[1].result[0]
