@@ -59,14 +59,6 @@ TEST_F(CardConnectionTest, VersionBytesAboveFourCarryMajorOne) {
     }
 }
 
-TEST_F(CardConnectionTest, LoopbackRateIsWholeBytesPerMicrosecondInMiB) {
-    const std::pair<int64_t, double> cases[] = {{100, 2499.0}, {150, 1666.0}, {262145, 0.0}};
-    for (const auto& [microseconds, rate] : cases) {
-        EXPECT_EQ(LoopbackRateMBps(262144, microseconds), rate) << microseconds;
-    }
-    for (int64_t t : {0, -5}) EXPECT_TRUE(std::isfinite(LoopbackRateMBps(262144, t))) << t;
-}
-
 TEST_F(CardConnectionTest, LoopbackTransferReportsWhichHalfFailedOrHowManyBytesDiffer) {
     const std::pair<const char*, int32_t> cases[] = {
         {"", 0},

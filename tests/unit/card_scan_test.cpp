@@ -77,6 +77,14 @@ TEST_F(CardInfoTest, NamesCarryTheWindowsIdFromTheLastBrace) {
     CardDisplayName(name, kDisplayNameChars, 3);
     EXPECT_EQ(std::wcslen(name), kDisplayNameChars - 1);
     EXPECT_EQ(std::wstring(name).rfind(L"PCIe-3, Windows ID:{aaa", 0), 0u);
+    // A name exactly as long as the buffer loses its last character to the NUL, and nothing
+    // past the buffer is written.
+    for (size_t chars : {6, 7}) {
+        wchar_t shortName[8] = {L'#', L'#', L'#', L'#', L'#', L'#', L'#', L'#'};
+        CardDisplayName(shortName, chars, 1);
+        EXPECT_EQ(std::wstring(shortName), chars == 6 ? L"PCIe-" : L"PCIe-1");
+        EXPECT_EQ(shortName[7], L'#');
+    }
 }
 
 TEST_F(CardInfoTest, DiscoveryFindsEveryCardAndTheTableKeepsSixtyFour) {

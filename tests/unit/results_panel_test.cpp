@@ -157,33 +157,6 @@ TEST_F(ThroughputChartTest, UntilALinkIsKnownTheScaleIsAThousandAndEveryBarGreen
     EXPECT_EQ(bars[1].colour, chart.greenBrush);
 }
 
-TEST_F(ThroughputChartTest, BarHeightIsTheRatesShareOfTheScale) {
-    const struct {
-        int32_t read;
-        int32_t write;
-        int32_t readHeight;  // -1: no bar
-        int32_t writeHeight;
-    } cases[] = {
-        {0, 0, -1, -1},            // a rate at the scale's bottom draws no bar
-        {1000, 0, H, -1},          // the top of the scale fills the frame
-        {5000, 1, H, H / 1000},    // above the top stays a full bar
-        {500, 250, H / 2, H / 4},  // 117, 58 (58.5 truncated)
-        {-5, 333, -1, static_cast<int32_t>(0.333f * H)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.read << "/" << c.write);
-        chart.SetRates(c.read, c.write);
-        std::vector<CanvasRect> expected;
-        if (c.readHeight >= 0) expected.push_back({L + 49, B - 30 - c.readHeight, L + 58, B - 30});
-        if (c.writeHeight >= 0) {
-            expected.push_back({L + 58, B - 30 - c.writeHeight, L + 67, B - 30});
-        }
-        std::vector<CanvasRect> drawn;
-        for (const auto& bar : Bars()) drawn.push_back(bar.rect);
-        EXPECT_EQ(drawn, expected);
-    }
-}
-
 // The panel's size; the chart's placement within it does not matter here.
 constexpr int32_t W = 520;
 constexpr int32_t kPanelHeight = 297;
