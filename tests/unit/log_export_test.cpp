@@ -125,6 +125,15 @@ TEST_F(UtcTest, RecordLineAsBytesAndAsUtf8) {
               "Mon Mar  2 14:05:09 2026: Diagnostics- caf\xE9 ? ?");
     EXPECT_EQ(FormatRecordLine(record, true),
               "Mon Mar  2 14:05:09 2026: Diagnostics- caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
+    // Each category's name, eleven characters wide; an unknown one reads as an error.
+    const char* names[] = {"Information", "Loopback   ", "Benchmark  ", "ERROR      ",
+                           "Diagnostics", "File op.   ", "Results    ", "Minor Error",
+                           "PASS       ", "ERROR      "};
+    for (LogCategory c = 0; c < 10; ++c) {
+        record.category = c;
+        EXPECT_EQ(FormatRecordLine(record, false).substr(26, 13), names[c] + std::string("- "))
+            << c;
+    }
 }
 
 }  // namespace

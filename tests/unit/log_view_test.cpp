@@ -179,6 +179,17 @@ TEST_F(LogViewTest, LinesAreCategoryColouredBandsWithTextClippedAtTheChartStrip)
     EXPECT_EQ(texts[1].clip, (CanvasRect{0, 0, kLogRight, kPanelHeight}));
     for (const auto& rect : rects) EXPECT_FALSE(rect.clip.has_value());
     EXPECT_FALSE(canvas.clip.has_value());
+
+    // Every category's background, as drawn: the colour tells the kind of record.
+    theLog.load()->Clear();
+    for (LogCategory c = 0; c < 11; ++c) theLog.load()->Add(L"x", c);
+    std::vector<Colour> colours;
+    for (const auto& r : Draw().Rectangles()) colours.push_back(r.colour);
+    colours.resize(11);
+    EXPECT_EQ(colours, (std::vector<Colour>{Rgb(255, 255, 128), Rgb(150, 255, 255),
+                                            Rgb(200, 150, 200), Rgb(255, 64, 64),
+                                            Rgb(255, 224, 129), kWhite, kWhite, Rgb(255, 116, 61),
+                                            Rgb(128, 255, 128), Rgb(255, 204, 153), kWhite}));
 }
 
 TEST_F(LogViewTest, NoRoomNoLogOrAFirstLineBeyondTheRecordsDrawsNoLines) {
