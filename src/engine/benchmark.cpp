@@ -147,11 +147,7 @@ bool RunCycle(Phase& phase, uint32_t cycle) {
     if (cycle % 10 == 0) {
         LogLine(kLogBenchmark, phase.lineFormat, cycle - 9, cycle,
                 static_cast<double>(phase.window.min), static_cast<double>(phase.window.max));
-        if (out.groups.size() < kBenchmarkGroupLimit) {
-            out.groups.push_back({cycle - 9, cycle, phase.window.min, phase.window.max});
-        } else {
-            ++out.groupsOmitted;
-        }
+        out.AddGroup({cycle - 9, cycle, phase.window.min, phase.window.max});
         phase.window = RateWindow();
     }
     LoadPause();

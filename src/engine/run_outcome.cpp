@@ -34,6 +34,14 @@ void LoopbackReasons(const RunOutcome& o, std::vector<std::wstring>& reasons) {
 
 }  // namespace
 
+void DirectionOutcome::AddGroup(const BenchmarkGroup& group) {
+    if (groups.size() < kBenchmarkGroupLimit) {
+        groups.push_back(group);
+    } else {
+        ++groupsOmitted;
+    }
+}
+
 std::wstring CardOpenReason(CardOpen open) {
     switch (open) {
         case CardOpen::Opened:

@@ -65,6 +65,8 @@ struct DirectionOutcome {
         if (rate > 0 && (min <= 0 || rate < min)) min = rate;
         if (rate > max) max = rate;
     }
+    // A finished group of ten cycles: kept up to kBenchmarkGroupLimit, counted beyond it.
+    void AddGroup(const BenchmarkGroup& group);
     // The average the benchmark summary prints; 0 without cycles.
     double Average() const { return cycles > 0 ? rateSum / static_cast<double>(cycles) : 0.0; }
 };

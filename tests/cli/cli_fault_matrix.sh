@@ -16,15 +16,10 @@ jobs=${BRIXLANE_MATRIX_JOBS:-2}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The run length is counted in whole seconds: 0.02 minutes (1.2 s) ends a run 1 to 2 s after
-# its start, so every run has at least a second to move data (a shorter length can end a
-# benchmark before its first cycle). A cell takes about 2 s natively and a few more under
-# Wine; one still going after 60 s is hung.
-minutes=0.02
-hang_bound=60
-# A 2 ms pause after each pass or benchmark cycle: hundreds of passes still, but the runs
-# leave the two processors of a test machine mostly free.
-load=90
+# 0.02 minutes ends a run 1 to 2 s after its start (the length counts whole seconds), so every
+# run has a second to move data; a cell still going after 60 s is hung. A 2 ms pause after
+# each pass or cycle (load 90) leaves the test machine's two processors mostly free.
+minutes=0.02 hang_bound=60 load=90
 
 # The faults: simulated-card options (before the rate), then the loopback's and the
 # benchmark's outcome. pass: exit 0, no counted error. fail: exit 1; the loopback says
@@ -50,35 +45,27 @@ aer-unc=0x80020,aer-cor=0x2000000|pass|pass
 FAULTS
 # Each error-status bit the loopback counts fails it on its own (the benchmark reads no
 # error status). Taken from the engine's table, with the name the JSON results give it.
-sed -nE 's/.*\{k(Uncorrectable|Correctable)StatusOffset, (0x[0-9A-Fa-f]+),.*/\1 \2/p' \
+sed -nE 's/.*\{kUncorrectableStatusOffset, (0x[0-9A-Fa-f]+),.*/aer-unc=\1/p; s/.*\{kCorrectableStatusOffset, (0x[0-9A-Fa-f]+),.*/aer-cor=\1/p' \
     "$status_header" >"$work/bits"
-sed -nE 's/.*L"PCIe error: ([^"(]*) \((Unc|C)orrectable\)".*/\1/p' "$status_header" \
-    >"$work/bit_names"
-if [ ! -s "$work/bits" ] || [ "$(wc -l <"$work/bits")" -ne "$(wc -l <"$work/bit_names")" ]; then
+sed -nE 's/.*L"PCIe error: ([^"(]*) \((Unc|C)orrectable\)".*/\1/p' "$status_header" >"$work/bit_names"
+bit_count=$(wc -l <"$work/bits")
+if [ "$bit_count" -eq 0 ] || [ "$bit_count" -ne "$(wc -l <"$work/bit_names")" ]; then
     echo "FAIL the error-status bits could not be read from $status_header"
     exit 1
 fi
-paste -d' ' "$work/bits" "$work/bit_names" | while read -r reg mask name; do
-    if [ "$reg" = Uncorrectable ]; then item=aer-unc; else item=aer-cor; fi
-    echo "$item=$mask|fail|pass|$name"
-done >>"$work/faults"
-bit_count=$(wc -l <"$work/bits")
+paste -d'|' "$work/bits" "$work/bit_names" | sed 's/|/|fail|pass|/' >>"$work/faults"
 
 # cell N OPTIONS TEST STOP EXPECT BIT_NAME: runs one cell within its bound and leaves its
 # outputs, exit status and wall time in its folder for the checks.
 cell() {
     local n=$1 options=$2 test=$3 stop=$4 expect=$5 bit_name=$6
-    local dir=$work/cells/$n args sim=rate=unlimited
+    local dir=$work/cells/$n sim=rate=unlimited start=$SECONDS
     mkdir -p "$dir"
-    if [ "$options" != - ]; then sim=$sim,$options; fi
-    args=("--simulate=$sim" "$test" --minutes "$minutes" --load "$load" --json "$dir/results.json")
-    if [ "$test" = benchmark ]; then args+=(--block-mb 1); fi
-    if [ "$stop" = 1 ]; then
-        args+=(--stop-on-error)
-        # The diagnosis tells in how many passes bytes came back wrong.
-        if [ "$test" = loopback ]; then args+=(--diagnose); fi
-    fi
-    local start=$SECONDS
+    [ "$options" = - ] || sim=$sim,$options
+    local args=("--simulate=$sim" "$test" --minutes "$minutes" --load "$load" --json "$dir/results.json")
+    [ "$test" = loopback ] || args+=(--block-mb 1)
+    # The diagnosis tells in how many passes bytes came back wrong.
+    [ "$stop" = 0 ] || args+=(--stop-on-error $([ "$test" = loopback ] && echo --diagnose))
     timeout -k 5 "$hang_bound" "${cli[@]}" "${args[@]}" >"$dir/out" 2>"$dir/err" </dev/null
     local status=$?
     tr -d '\r' <"$dir/out" >"$dir/out.txt"
@@ -91,7 +78,8 @@ started=$SECONDS
 n=0
 while IFS='|' read -r options loopback benchmark bit_name; do
     for test in loopback benchmark; do
-        if [ "$test" = loopback ]; then expect=$loopback; else expect=$benchmark; fi
+        expect=$loopback
+        [ "$test" = loopback ] || expect=$benchmark
         for stop in 0 1; do
             n=$((n + 1))
             while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n; done
@@ -110,8 +98,7 @@ count, bit_count = int(count), int(bit_count)
 
 
 def check(test, stop, expect, bit_name, status, elapsed, out, err, json_path):
-    def lines(pattern):
-        return re.findall(pattern, out, re.M)
+    lines = lambda pattern: re.findall(pattern, out, re.M)
 
     # timeout's status, or its KILL when the runner outlived the TERM.
     if status == 124 or (status == 137 and elapsed >= int(hang_bound)):
@@ -137,8 +124,7 @@ def check(test, stop, expect, bit_name, status, elapsed, out, err, json_path):
     assert c["verdict"] == ("passed" if expect == "pass" else "failed"), c["verdict"]
     assert (c["reasons"] == []) == (expect == "pass"), c["reasons"]
     res = c["results"]
-    if expect == "pass":
-        assert not lines(r"^.*: ERROR      - "), "ERROR records in a clean run"
+    assert expect != "pass" or not lines(r"^.*: ERROR      - "), "ERROR records in a clean run"
 
     if test == "loopback":
         assert len(lines(r"Test (passed|failed): ")) == 1, "not exactly one verdict"
@@ -153,11 +139,8 @@ def check(test, stop, expect, bit_name, status, elapsed, out, err, json_path):
         # Every counted error is a failed read-back, a failed write, a wrong byte or a
         # pass's error-status bit.
         assert e["total"] == rd + wr + vf + sum(res["error_status"].values()), e
-        if expect == "pass":
-            assert e["total"] == 0 and lines(r"Test passed: PCIe-0"), e
-        else:
-            assert e["total"] > 0 and lines(r"Test failed: PCIe-0"), e
-            assert lines(rf"ERROR      - {e['total']} error\(s\)\.$"), "error count line missing"
+        assert (e["total"] == 0) == (expect == "pass"), e
+        assert lines(r"Test passed: PCIe-0" if expect == "pass" else rf"ERROR      - {e['total']} error\(s\)\.$"), "verdict or count line missing"
         if bit_name:
             # The bit comes with every pass whose status could be read.
             seen = res["error_status"][bit_name]
@@ -181,12 +164,10 @@ def check(test, stop, expect, bit_name, status, elapsed, out, err, json_path):
         directions = [d for d in (res["read"], res["write"]) if d is not None]
         failed = sum(d["failed_transfers"] for d in directions)
         assert logged == failed, f"{logged} failures logged, {failed} counted"
-        if expect == "pass":
-            assert failed == 0 and all(d["cycles"] > 0 for d in directions), res
-        else:
-            assert failed > 0, "no failed transfer"
-            if stop:  # the faults strike in the first cycle, and it is the last
-                assert all(d["cycles"] <= 1 for d in directions), [d["cycles"] for d in directions]
+        assert (failed == 0) == (expect == "pass"), f"{failed} failed transfers"
+        assert expect != "pass" or all(d["cycles"] > 0 for d in directions), res
+        # The faults strike in the first cycle, and with --stop-on-error it is the last.
+        assert expect == "pass" or not stop or all(d["cycles"] <= 1 for d in directions), res
 
 
 passed = 0
@@ -194,12 +175,10 @@ for n in range(1, count + 1):
     folder = os.path.join(cells_dir, str(n))
     with open(os.path.join(folder, "cell"), encoding="utf-8") as f:
         options, test, stop, expect, bit_name, status, elapsed = f.read().split("\n")[:7]
-    name = ("clean" if options == "-" else options) + " " + test
-    name += " --stop-on-error" if stop == "1" else ""
-    out = err = ""
+    name = ("clean" if options == "-" else options) + " " + test + " --stop-on-error" * (stop == "1")
+    out, err = (open(os.path.join(folder, f), encoding="utf-8", errors="replace").read()
+                for f in ("out.txt", "err.txt"))
     try:
-        out = open(os.path.join(folder, "out.txt"), encoding="utf-8", errors="replace").read()
-        err = open(os.path.join(folder, "err.txt"), encoding="utf-8", errors="replace").read()
         check(test, stop == "1", expect, bit_name, int(status), int(elapsed), out, err,
               os.path.join(folder, "results.json"))
     except Exception as problem:  # an assertion, or JSON that does not parse

@@ -7,14 +7,9 @@
 # under valgrind.
 set -u
 cli=$1
-if [ "${2:-}" = sanitized ]; then
-    echo "skipped: a sanitized build does not run under valgrind"
-    exit 77
-fi
-if ! command -v valgrind >/dev/null 2>&1; then
-    echo "skipped: valgrind is not installed"
-    exit 77
-fi
+skip() { echo "skipped: $1"; exit 77; }
+[ "${2:-}" != sanitized ] || skip "a sanitized build does not run under valgrind"
+command -v valgrind >/dev/null 2>&1 || skip "valgrind is not installed"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -29,12 +24,10 @@ cat >"$work/glibc.supp" <<'SUPPRESSIONS'
 }
 SUPPRESSIONS
 
-# Valgrind's own exit status for an error, apart from the runner's 0-3.
-valgrind_error=99
-# Each run is 0.02 minutes (it ends 1 to 2 s after its start) plus valgrind's start-up and
-# its leak search at exit: about 5 to 10 s. One still going after 120 s is hung.
-hang_bound=120
-failed=0
+# Valgrind's own exit status for an error, apart from the runner's 0-3. Each run is 0.02
+# minutes plus valgrind's start-up and leak search, 5 to 10 s; one still going after 120 s
+# is hung.
+valgrind_error=99 hang_bound=120 failed=0
 
 # check NAME ARGS...: one run under valgrind that must pass cleanly.
 check() {
@@ -53,13 +46,11 @@ check() {
         return
     fi
     failed=$((failed + 1))
-    if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
-        echo "FAIL $name: still running after ${hang_bound}s"
-    elif [ "$status" -eq "$valgrind_error" ]; then
-        echo "FAIL $name: memory errors or leaks"
-    else
-        echo "FAIL $name: exit status $status"
-    fi
+    case $status in
+        124 | 137) echo "FAIL $name: still running after ${hang_bound}s" ;;
+        "$valgrind_error") echo "FAIL $name: memory errors or leaks" ;;
+        *) echo "FAIL $name: exit status $status" ;;
+    esac
     sed 's/^/     valgrind: /' "$work/$name.valgrind" | tail -40
     sed 's/^/     err: /' "$work/$name.err" | tail -5
 }

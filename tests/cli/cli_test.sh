@@ -42,6 +42,13 @@ expect_not() {
     shift 2
     if grep -q "$@" "$work/$file"; then fail "$name: unexpected $* in $file"; else ok "$name"; fi
 }
+# check NAME COMMAND... : ok when the command succeeds.
+check() {
+    local name=$1
+    shift
+    if "$@"; then ok "$name"; else fail "$name"; fi
+}
+lines() { [ "$(wc -l <"$work/$1")" -eq "$2" ]; }
 # json_check NAME FILE PYTHON : FILE parses as JSON with a real parser, and the Python
 # statements hold, with r the parsed value and out, err the last run's texts.
 json_check() {
@@ -59,26 +66,16 @@ PYTHON
 
 guid='{74c7e4a9-6d5d-4a70-bc0d-20691dff9e9d}'
 
-if run list 0 --simulate=cards=2 list; then
-    if [ "$(wc -l <"$work/out.txt")" -eq 2 ] &&
-       head -1 "$work/out.txt" | grep -qxF "PCIe-0, Windows ID:$guid"; then
-        ok "list prints one display name a line"
-    else
-        fail "list output"
-    fi
-fi
+run list 0 --simulate=cards=2 list && check "list prints one display name a line" eval \
+    'lines out.txt 2 && head -1 "$work/out.txt" | grep -qxF "PCIe-0, Windows ID:$guid"'
+# The card table keeps 64 cards; the 65th is never read.
+run "list of 65 cards" 0 --simulate=cards=65 list && check "list stops at the table's 64" lines out.txt 64
 
 run "no card" 3 --simulate=cards=0 list &&
     expect "no card names itself on standard error" err.txt -x "No Korvenix PCIe test cards have been detected."
 
-if run info 0 --simulate=link=gen3x8,devctl=0x2810 info; then
-    if [ "$(wc -l <"$work/out.txt")" -eq 7 ] && grep -qx "Link Width: x8" "$work/out.txt" &&
-       grep -qx "Max Payload Size: 128 bytes" "$work/out.txt"; then
-        ok "info prints the seven information lines"
-    else
-        fail "info output"
-    fi
-fi
+run info 0 --simulate=link=gen3x8,devctl=0x2810 info && check "info prints the seven information lines" \
+    eval 'lines out.txt 7 && grep -qx "Link Width: x8" "$work/out.txt" && grep -qx "Max Payload Size: 128 bytes" "$work/out.txt"'
 
 start=$(date +%s)
 run "loopback passes" 0 --simulate loopback --minutes 0.05 &&
@@ -92,9 +89,7 @@ run "corrupt fails" 1 --simulate=corrupt=3 loopback --minutes 0.02 &&
     expect "corrupt line" out.txt -F "PCIe data transfer error: 3 of 262144 bytes incorrect."
 
 run "read benchmark" 0 --simulate benchmark --minutes 0.05 --direction read --block-mb 1 &&
-    expect "read summary maximum" out.txt -F "Maximum read data rate: " &&
-    expect "read summary average" out.txt -F "Average read data rate: " &&
-    expect "read summary minimum" out.txt -F "Minimum read data rate: " &&
+    for line in Maximum Average Minimum; do expect "read summary: $line" out.txt -F "$line read data rate: "; done &&
     expect_not "no combined line" out.txt -F "Average combined R/W data rate" &&
     expect_not "no write lines" out.txt -F "Write blocks"
 
@@ -102,15 +97,10 @@ run "failed transfers fail the benchmark" 1 --simulate=fail-write=5 benchmark --
     --direction write --block-mb 1 --stop-on-error &&
     expect "failed transfer logged" out.txt -F " ReadBenchmark failed 31"
 
-if run "log file" 0 --simulate loopback --minutes 0.02 --log "$work/event.log"; then
-    if head -c 28 "$work/event.log" | od -c | grep -q '\\r  \\n' &&
-       head -1 "$work/event.log" | grep -q "^KORVENIX Brixlane Log file" &&
-       grep -q "PASS       - Test passed: PCIe-0" "$work/event.log"; then
-        ok "log file in the export format"
-    else
-        fail "log file format"
-    fi
-fi
+run "log file" 0 --simulate loopback --minutes 0.02 --log "$work/event.log" &&
+    check "log file in the export format" eval 'head -c 28 "$work/event.log" | od -c | grep -q "\\\\r  \\\\n" &&
+        head -1 "$work/event.log" | grep -q "^KORVENIX Brixlane Log file" &&
+        grep -q "PASS       - Test passed: PCIe-0" "$work/event.log"'
 
 # Production line: JSON results, limits, link expectations, diagnosis, every card.
 # Text from the card survives: the driver's version text may hold quotes, backslashes and
@@ -220,11 +210,8 @@ assert [c["card"]["slot"] for c in r] == [0, 1, 2]
 assert all(c["verdict"] == "passed" and c["results"]["passes"] > 0 for c in r)
 assert re.findall(r"Test passed: PCIe-(\d)", out) == ["0", "1", "2"]
 '
-    if grep -q "Test passed: PCIe-0" "$work/all.log" && grep -q "Test passed: PCIe-2" "$work/all.log"; then
-        ok "the log file holds every card's records"
-    else
-        fail "the log file lacks a card"
-    fi
+    check "the log file holds every card's records" eval \
+        'grep -q "Test passed: PCIe-0" "$work/all.log" && grep -q "Test passed: PCIe-2" "$work/all.log"'
 fi
 
 if run "one faulty card of three" 1 --simulate=cards=3,only=1,fail-write=1 loopback --minutes 0.02 \
@@ -289,41 +276,31 @@ every card for info|--card all|--simulate info --card all
 unwritable JSON file|--json|--simulate loopback --json /nonexistent-folder/results.json
 CASES
 
-if [ "${BRIXLANE_CLI_NATIVE:-1}" = 1 ]; then
-    # Ctrl-C during an endless run stops it and the summary still prints.
-    "${cli[@]}" --simulate loopback >"$work/out" 2>"$work/err" </dev/null &
-    pid=$!
-    for _ in $(seq 600); do grep -q "Loopback blocks 1" "$work/out" && break; sleep 0.1; done
+# interrupt NAME STATUS TEXT WAIT_FOR GAP ARGS...: starts an endless run, and once WAIT_FOR is on
+# standard output sends Ctrl-C (twice, GAP seconds apart, when GAP is given); the run must
+# leave with STATUS and TEXT in its output.
+interrupt() {
+    local name=$1 expected=$2 text=$3 wait_for=$4 gap=$5
+    shift 5
+    "${cli[@]}" "$@" >"$work/out" 2>"$work/err" </dev/null &
+    local pid=$!
+    for _ in $(seq 600); do grep -q "$wait_for" "$work/out" && break; sleep 0.1; done
     kill -INT "$pid"
+    if [ -n "$gap" ]; then sleep "$gap"; kill -INT "$pid"; fi
     for _ in $(seq 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     kill -KILL "$pid" 2>/dev/null
     wait "$pid"
     status=$?
-    tr -d '\r' <"$work/out" >"$work/out.txt"
-    if [ "$status" -eq 0 ] && grep -q "Test passed: PCIe-0" "$work/out.txt"; then
-        ok "Ctrl-C stops the run with its summary"
-    else
-        fail "Ctrl-C: status $status"
-    fi
-
-    # A second Ctrl-C, a while after the first, leaves at once (here during a stalled transfer).
-    "${cli[@]}" --simulate=stall=20000 loopback >"$work/out" 2>"$work/err" </dev/null &
-    pid=$!
-    for _ in $(seq 600); do grep -q "START OF PCIE TEST" "$work/out" && break; sleep 0.1; done
-    kill -INT "$pid"
-    # Twice the runner's gap between two interrupts that count as two.
-    sleep 1
-    kill -INT "$pid"
-    for _ in $(seq 150); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid"
-    status=$?
-    tr -d '\r' <"$work/err" >"$work/err.txt"
-    if [ "$status" -eq 1 ] && grep -q "interrupted twice" "$work/err.txt"; then
-        ok "a second Ctrl-C leaves without the summary"
-    else
-        fail "second Ctrl-C: status $status"
-    fi
+    cat "$work/out" "$work/err" | tr -d '\r' >"$work/out.txt"
+    check "$name (status $status)" eval '[ "$status" -eq "$expected" ] && grep -q "$text" "$work/out.txt"'
+}
+if [ "${BRIXLANE_CLI_NATIVE:-1}" = 1 ]; then
+    interrupt "Ctrl-C stops the run with its summary" 0 "Test passed: PCIe-0" "Loopback blocks 1" "" \
+        --simulate loopback
+    # A second Ctrl-C, a while after the first (twice the runner's gap between two interrupts
+    # that count as two), leaves at once, here during a stalled transfer.
+    interrupt "a second Ctrl-C leaves without the summary" 1 "interrupted twice" "START OF PCIE TEST" 1 \
+        --simulate=stall=20000 loopback
 fi
 
 echo "$passed passed, $failed failed"

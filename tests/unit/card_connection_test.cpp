@@ -47,26 +47,6 @@ TEST_F(CardConnectionTest, ReopenReleasesThePreviousCardFirst) {
     EXPECT_EQ(driver->OpenFileCount(1), 9);
 }
 
-TEST_F(CardConnectionTest, VersionBytesAboveFourCarryMajorOne) {
-    const std::pair<uint8_t, const wchar_t*> cases[] = {{4, L"0.4"}, {5, L"1.5"}, {0xFF, L"1.15"}};
-    for (const auto& [v, text] : cases) {
-        theCard.hardwareVersion = v;
-        theCard.firmwareVersion = v;
-        wchar_t hardware[8], firmware[8];
-        theCard.FormatVersions(hardware, firmware);
-        EXPECT_STREQ(hardware, text) << int{v};
-        EXPECT_STREQ(firmware, text) << int{v};
-    }
-}
-
-TEST_F(CardConnectionTest, LoopbackRateIsWholeBytesPerMicrosecondInMiB) {
-    const std::pair<int64_t, double> cases[] = {{100, 2499.0}, {150, 1666.0}, {262145, 0.0}};
-    for (const auto& [microseconds, rate] : cases) {
-        EXPECT_EQ(LoopbackRateMBps(262144, microseconds), rate) << microseconds;
-    }
-    for (int64_t t : {0, -5}) EXPECT_TRUE(std::isfinite(LoopbackRateMBps(262144, t))) << t;
-}
-
 TEST_F(CardConnectionTest, LoopbackTransferReportsWhichHalfFailedOrHowManyBytesDiffer) {
     const std::pair<const char*, int32_t> cases[] = {
         {"", 0},

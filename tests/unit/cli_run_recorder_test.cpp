@@ -14,14 +14,10 @@ namespace {
 // watches them.
 class RunRecorderTest : public EngineWorld {
   protected:
-    void TearDown() override {
-        SetRunObserver(nullptr);
-        EngineWorld::TearDown();
-    }
     void Watch() {
         recorder.Begin(RecordedTest::Loopback, true,
                        [this](const std::wstring& line) { said.push_back(line); });
-        SetRunObserver(&recorder);
+        alsoTell = &recorder;
     }
     int SaidStartingWith(const std::wstring& prefix) const {
         int n = 0;
@@ -37,7 +33,7 @@ TEST_F(RunRecorderTest, UncountedErrorStatusBitsAreNamedInNotes) {
     // ECRC (uncorrectable 19) and Surprise Down (5), and a reserved correctable bit (1).
     UseCards("rate=unlimited,aer-unc=0x80020,aer-cor=0x2");
     Watch();
-    RunToEnd(LoopbackTest, 3);
+    Run(Request(), 3);
     recorder.Finish();
 
     EXPECT_EQ(recorder.Diagnosed().uncountedBits[1][1], 3u);
@@ -57,7 +53,7 @@ TEST_F(RunRecorderTest, UncountedErrorStatusBitsAreNamedInNotes) {
 TEST_F(RunRecorderTest, DescriptionsStopAtTheLimitWhileTheCountGoesOn) {
     UseCards("rate=unlimited,corrupt=1");
     Watch();
-    RunToEnd(LoopbackTest, kDescribedPassLimit + 5);
+    Run(Request(), kDescribedPassLimit + 5);
     recorder.Finish();
 
     EXPECT_EQ(recorder.Diagnosed().wrongBytePasses, static_cast<uint64_t>(kDescribedPassLimit + 5));

@@ -1,6 +1,6 @@
 // EngineWorld: what an engine test needs: a simulated card driver, a recording port, a fresh
 // log, default settings and run state, and a load pause that counts passes instead of
-// sleeping. Torn down so the next test starts clean.
+// sleeping. Runs go in as a RunRequest and come out as the RunOutcome the run observer hears.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -15,6 +17,8 @@
 
 #include "card/card_connection.h"
 #include "card/card_list.h"
+#include "engine/run_control.h"
+#include "engine/run_observer.h"
 #include "engine/run_state.h"
 #include "engine/test_data.h"
 #include "engine/test_settings.h"
@@ -53,6 +57,8 @@ class EngineWorld : public ::testing::Test {
 
     void TearDown() override {
         TestControl.stopRequested = true;
+        PollUntil([] { return !TestThreadAlive(); });
+        SetRunObserver(nullptr);
         shuttingDown = false;  // the closing test leaves it set
         theCard.Close();
         ReleaseCardList();
@@ -70,16 +76,42 @@ class EngineWorld : public ::testing::Test {
         if (stopAfterPauses > 0 && n >= stopAfterPauses) TestControl.stopRequested = true;
     }
 
-    // Runs a test thread procedure to its end on the calling test's behalf: the run is
-    // "started" as StartTest would, the thread joined, its final StopTest observed.
-    template <typename Procedure>
-    void RunToEnd(Procedure procedure, int stopAfter, bool stopBeforeStart = false) {
+    // A request for card 0 with the default settings of `testMode`, pausing 0 ms per pass
+    // (the counting hook).
+    static RunRequest Request(uint8_t testMode = 0) {
+        RunRequest request;
+        request.cardSlot = 0;
+        InitTestSettings(request.settings);
+        request.settings.testMode = testMode;
+        request.settings.loopbackLoadPercent = 99;
+        return request;
+    }
+
+    // Hands `request` to StartRun as a front end does and returns the outcome the run
+    // observer hears at the run's end, once the test thread has returned. The run stops after
+    // `stopAfter` load pauses (0: only a fault or `onStart` stops it); `onStart` runs as the
+    // run starts, before its thread does.
+    RunOutcome Run(const RunRequest& request, int stopAfter,
+                   std::function<void()> onStart = nullptr) {
         pauses = 0;
         stopAfterPauses = stopAfter;
-        TestSettings.loopbackLoadPercent = 99;  // a 0 ms pause per pass: our counting hook
-        TestControl.stopRequested = stopBeforeStart;
-        std::thread run(procedure, &selectedCard);
-        run.join();
+        Watch watch;
+        watch.onStart = std::move(onStart);
+        watch.alsoTell = alsoTell;
+        SetRunObserver(&watch);
+        const RunStart started = StartRun(request);
+        EXPECT_EQ(started, RunStart::Started);
+        if (started == RunStart::Started) {
+            std::unique_lock<std::mutex> lock(watch.lock);
+            if (!watch.done.wait_for(lock, std::chrono::seconds(60), [&] { return watch.ended; })) {
+                TestControl.stopRequested = true;
+                ADD_FAILURE() << "run still going after 60 s";
+                watch.done.wait(lock, [&] { return watch.ended; });
+            }
+        }
+        EXPECT_TRUE(PollUntil([] { return !TestThreadAlive(); }));
+        SetRunObserver(nullptr);
+        return watch.outcome;
     }
 
     // For effects no port call announces (a driver statistic, a thread counting itself out):
@@ -117,7 +149,36 @@ class EngineWorld : public ::testing::Test {
         return std::find(texts.begin(), texts.end(), text) != texts.end();
     }
 
+    // Keeps the outcome the test thread hands over as its last act.
+    struct Watch final : RunObserver {
+        void RunStarted(const RunRequest&) override {
+            if (onStart) onStart();
+        }
+        void LoopbackPass(int32_t result, double rate, const CardConnection& card,
+                          const ErrorRecord* status) override {
+            if (alsoTell) alsoTell->LoopbackPass(result, rate, card, status);
+        }
+        void BenchmarkCycle(bool read, uint32_t cycle, float rate, uint64_t bytes,
+                            uint32_t failures) override {
+            if (alsoTell) alsoTell->BenchmarkCycle(read, cycle, rate, bytes, failures);
+        }
+        void RunEnded(const RunOutcome& ended) override {
+            if (alsoTell) alsoTell->RunEnded(ended);
+            std::lock_guard<std::mutex> guard(lock);
+            outcome = ended;
+            this->ended = true;
+            done.notify_all();
+        }
+        std::function<void()> onStart;
+        RunObserver* alsoTell = nullptr;
+        std::mutex lock;
+        std::condition_variable done;
+        bool ended = false;
+        RunOutcome outcome;
+    };
+
     RecordingPort port;
+    RunObserver* alsoTell = nullptr;  // hears the run too, as a front end's observer would
     std::unique_ptr<SimulatedCardDriver> driver;
     static inline std::atomic<int> pauses{0};
     static inline std::atomic<int> stopAfterPauses{0};

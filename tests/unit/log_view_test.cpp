@@ -167,7 +167,7 @@ TEST_F(LogViewTest, LinesAreCategoryColouredBandsWithTextClippedAtTheChartStrip)
     ASSERT_EQ(rects.size(), 3u);
     EXPECT_EQ(rects[0].rect, (CanvasRect{0, 49, kLogRight, 63}));
     EXPECT_EQ(rects[1].rect, (CanvasRect{0, 63, kLogRight, 77}));
-    EXPECT_EQ(rects[1].colour, CategoryColour(kLogError));
+    EXPECT_EQ(rects[1].colour, Rgb(255, 64, 64));  // an ERROR line is red
     EXPECT_EQ(rects[2].rect, (CanvasRect{0, 77, kLogRight, kPanelHeight}));
     EXPECT_EQ(rects[2].colour, kWhite);
     const auto texts = canvas.Texts();
@@ -179,22 +179,17 @@ TEST_F(LogViewTest, LinesAreCategoryColouredBandsWithTextClippedAtTheChartStrip)
     EXPECT_EQ(texts[1].clip, (CanvasRect{0, 0, kLogRight, kPanelHeight}));
     for (const auto& rect : rects) EXPECT_FALSE(rect.clip.has_value());
     EXPECT_FALSE(canvas.clip.has_value());
-}
 
-TEST_F(LogViewTest, LineBackgroundTellsTheCategory) {
-    const Colour expected[] = {Rgb(255, 255, 128),
-                               Rgb(150, 255, 255),
-                               Rgb(200, 150, 200),
-                               Rgb(255, 64, 64),
-                               Rgb(255, 224, 129),
-                               kWhite,
-                               kWhite,
-                               Rgb(255, 116, 61),
-                               Rgb(128, 255, 128),
-                               Rgb(255, 204, 153),
-                               kWhite};
-    for (LogCategory c = 0; c < 11; ++c) EXPECT_EQ(CategoryColour(c), expected[c]) << c;
-    EXPECT_EQ(CategoryColour(0xFFFFFFFF), kWhite);
+    // Every category's background, as drawn: the colour tells the kind of record.
+    theLog.load()->Clear();
+    for (LogCategory c = 0; c < 11; ++c) theLog.load()->Add(L"x", c);
+    std::vector<Colour> colours;
+    for (const auto& r : Draw().Rectangles()) colours.push_back(r.colour);
+    colours.resize(11);
+    EXPECT_EQ(colours, (std::vector<Colour>{Rgb(255, 255, 128), Rgb(150, 255, 255),
+                                            Rgb(200, 150, 200), Rgb(255, 64, 64),
+                                            Rgb(255, 224, 129), kWhite, kWhite, Rgb(255, 116, 61),
+                                            Rgb(128, 255, 128), Rgb(255, 204, 153), kWhite}));
 }
 
 TEST_F(LogViewTest, NoRoomNoLogOrAFirstLineBeyondTheRecordsDrawsNoLines) {
@@ -220,16 +215,6 @@ TEST_F(LogViewTest, NoRoomNoLogOrAFirstLineBeyondTheRecordsDrawsNoLines) {
         ASSERT_EQ(canvas.calls.size(), 1u);
         EXPECT_EQ(canvas.calls[0].rect, (CanvasRect{0, 49, kLogRight, kPanelHeight}));
         EXPECT_EQ(canvas.calls[0].colour, kWhite);
-    }
-}
-
-TEST(WindowLayout, LinesPerPageForPanelsAroundTheHeaderBands) {
-    // Lower than the bands, truncation towards zero gives 0 down to 35 rows, then -1.
-    const std::pair<int32_t, int32_t> cases[] = {
-        {61, 0}, {62, 1}, {75, 1}, {76, 2}, {297, 17}, {35, 0}, {34, -1}, {0, -3},
-    };
-    for (const auto& [height, lines] : cases) {
-        EXPECT_EQ(LinesPerPage(height), lines) << "panel height " << height;
     }
 }
 

@@ -115,11 +115,4 @@ TEST(DurationText, ReadsLikeTheCLibraryAndRefusesNonFiniteValues) {
     }
 }
 
-TEST(StatusTextTest, FixedTexts) {
-    EXPECT_STREQ(StatusTextString(StatusText::None), L"");
-    EXPECT_STREQ(StatusTextString(StatusText::Loopback), L"LOOPBACK test");
-    EXPECT_STREQ(StatusTextString(StatusText::LoopbackComplete), L"LOOPBACK test - Complete");
-    EXPECT_STREQ(StatusTextString(StatusText::Benchmark), L"BENCHMARK test");
-}
-
 }  // namespace

@@ -23,8 +23,12 @@ SimOptions Parse(const std::wstring& text) {
 }
 
 TEST(SimOptionsTest, ItemsReachTheirFields) {
-    const SimOptions o = Parse(L"link=Gen5X32,driver=a=b,rate=0.5,seed=18446744073709551615");
+    const SimOptions o = Parse(
+        L"link=Gen5X32,driver=a=b,rate=0.5,seed=18446744073709551615,devctl=0xA0bF,aer-cor=0xC");
     EXPECT_EQ(std::make_pair(o.linkSpeed, o.linkWidth), std::make_pair(5, 32));
+    EXPECT_EQ(std::make_pair(o.deviceControl, o.aerCorrectable),
+              std::make_pair(uint16_t{0xA0BF}, 12u));
+    EXPECT_EQ(Parse(L"link=gen1x1").linkWidth, 1);
     EXPECT_EQ(o.driverVersion, L"a=b");
     EXPECT_EQ(o.rateMBps, 0.5);
     EXPECT_EQ(o.seed, UINT64_MAX);
@@ -36,6 +40,8 @@ TEST(SimOptionsTest, BadTextIsRefusedNamingTheItemAndWhatIsAllowed) {
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
         {L"foo=1", L"unknown item \"foo\": allowed are cards, link,"},
         {L"link=gen9x4", L"link \"gen9x4\": expected genSxW with S 1-5 and W 1,2,4,8,12,16,32"},
+        {L"link=gen4x3", L"link \"gen4x3\""},
+        {L"aer-cor=0x100000000", L"aer-cor \"0x100000000\": expected a number 0x0-0xFFFFFFFF"},
         {L"cards=99999999999999999999",
          L"cards \"99999999999999999999\": expected a number 0-1024"},
         {L"cards", L"cards \"\""},

@@ -1,0 +1,228 @@
+// Loopback and benchmark runs on the simulated card, started by a request as a front end
+// starts them: what the outcome counts and what the event log says.
+#include "engine/benchmark.h"
+#include "engine_world.h"
+
+namespace {
+
+constexpr const wchar_t* kDevice = L"PCIe-0, Windows ID:{74c7e4a9-6d5d-4a70-bc0d-20691dff9e9d}";
+
+class EngineRunTest : public EngineWorld {
+  protected:
+    RunOutcome RunOn(const std::string& options, RunRequest request, int stopAfter) {
+        theLog.load()->Clear();
+        UseCards(options.empty() ? "rate=unlimited" : "rate=unlimited," + options);
+        return Run(request, stopAfter);
+    }
+    std::vector<std::wstring> StartingWith(const std::wstring& prefix, int category = -1) {
+        std::vector<std::wstring> found;
+        for (const auto& t : Texts(category)) {
+            if (t.rfind(prefix, 0) == 0) found.push_back(t);
+        }
+        return found;
+    }
+    // The benchmark's summary: its heading and the lines after it.
+    std::vector<std::wstring> Summary() {
+        std::vector<std::wstring> lines;
+        for (const auto& t : Texts(kLogBenchmark)) {
+            if (!lines.empty() || t == L"Overall benchmark result:") lines.push_back(t);
+        }
+        return lines;
+    }
+};
+
+TEST_F(EngineRunTest, AStopBeforeTheFirstPassLogsAPassWithNoOperationsButTheOutcomeFails) {
+    UseCards("");
+    const RunOutcome o = Run(Request(), 0, [] { TestControl.stopRequested = true; });
+    EXPECT_EQ(o.loopback.passes, 0u);
+    EXPECT_EQ(o.reasons, std::vector<std::wstring>{L"no pass completed"});
+    EXPECT_EQ(TestCounters.operations, 0u);
+    EXPECT_TRUE(Has(std::wstring(L"Testing device ") + kDevice, kLogLoopback));
+    EXPECT_TRUE(Has(L"0 Operations.", kLogPass));
+    EXPECT_TRUE(Has(std::wstring(L"Test passed: ") + kDevice, kLogPass));
+    EXPECT_EQ(CountStartingWith(L"Test Start time: "), 1);
+    EXPECT_EQ(CountStartingWith(L"Duration: 000h 00m 00s"), 1);
+    EXPECT_EQ(TestCounters.statusText.load(), StatusText::LoopbackComplete);
+}
+
+TEST_F(EngineRunTest, TwentyFivePassesLogTwoGroupLines) {
+    const RunOutcome o = RunOn("", Request(), 25);
+    EXPECT_EQ(o.loopback.passes, 25u);
+    EXPECT_TRUE(o.Passed());
+    const auto groups = StartingWith(L"Loopback blocks ", kLogLoopback);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].rfind(L"Loopback blocks 1\u201310: Min ", 0), 0u);
+    EXPECT_EQ(groups[1].rfind(L"Loopback blocks 11\u201320: Min ", 0), 0u);
+    EXPECT_NE(groups[1].find(L" MB/s, Max "), std::wstring::npos);
+    EXPECT_EQ(groups[1].substr(groups[1].size() - 17), L" MB/s (Roundtrip)");
+    EXPECT_TRUE(Has(L"25 Operations.", kLogPass));
+}
+
+TEST_F(EngineRunTest, FailedTransfersCountByKindAndAFailedWriteRepeatsThePreviousSpeed) {
+    const struct {
+        const char* options;
+        int passes;
+        uint64_t read, write;
+        const wchar_t* summary;
+    } cases[] = {
+        {"fail-write=2", 2, 0, 1, L"0 Read error(s). 1 Write error(s). 0 Verification error(s)."},
+        {"fail-read=1", 2, 2, 0, L"2 Read error(s). 0 Write error(s). 0 Verification error(s)."},
+        // A card that will not open fails every pass as a write error.
+        {"no-open", 4, 0, 4, L"0 Read error(s). 4 Write error(s). 0 Verification error(s)."},
+    };
+    RunRequest request = Request();
+    request.settings.detailedLogging = true;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const RunOutcome o = RunOn(c.options, request, c.passes);
+        EXPECT_EQ(std::make_pair(o.loopback.readErrors, o.loopback.writeErrors),
+                  std::make_pair(c.read, c.write));
+        EXPECT_EQ(o.errors, c.read + c.write);
+        EXPECT_TRUE(Has(c.summary, kLogError));
+    }
+    // The failed write of the first case said nothing but the summary's three lines.
+    RunOn("fail-write=2", request, 2);
+    const auto speeds = StartingWith(L"Write and Read Status: Speed ", kLogLoopback);
+    ASSERT_EQ(speeds.size(), 2u);
+    EXPECT_EQ(speeds[0], speeds[1]);
+    EXPECT_EQ(Texts(kLogError).size(), 3u);
+}
+
+TEST_F(EngineRunTest, StopOnErrorStillFinishesThePass) {
+    RunRequest request = Request();
+    request.settings.stopOnError = true;
+    const RunOutcome o = RunOn("corrupt=3,aer-cor=0x40", request, 0);  // only the error stops it
+    EXPECT_EQ(o.loopback.passes, 1u);
+    EXPECT_EQ(o.loopback.verificationErrors, 3u);
+    EXPECT_EQ(pauses, 1);                                               // that pass still paused
+    EXPECT_TRUE(Has(L"PCIe error: Bad TLP (Correctable)", kLogError));  // and decoded
+}
+
+TEST_F(EngineRunTest, ErrorStatusBitsAreNamedInTableOrderOncePerPass) {
+    // Several bits at once come in the table's order, with bits the test ignores (Surprise
+    // Down, ECRC) beside them; a bit the card keeps reporting is counted on every pass.
+    const std::pair<const char*, std::vector<std::wstring>> cases[] = {
+        {"aer-unc=0x84020,aer-cor=0x40",
+         {L"Completion Timeout (Uncorrectable)", L"Bad TLP (Correctable)"}},
+        {"aer-unc=0x10", {L"Data Link Protocol Error (Uncorrectable)"}},
+        {"aer-unc=0x1000", {L"Poisoned TLP (Uncorrectable)"}},
+        {"aer-unc=0x2000", {L"Flow Control Protocol Error (Uncorrectable)"}},
+        {"aer-unc=0x8000", {L"Completer Abort (Uncorrectable)"}},
+        {"aer-unc=0x10000", {L"Unexpected Completion (Uncorrectable)"}},
+        {"aer-unc=0x20000", {L"Receiver Overflow (Uncorrectable)"}},
+        {"aer-unc=0x40000", {L"Malformed TLP (Uncorrectable)"}},
+        {"aer-unc=0x100000", {L"Unsupported Request Error (Uncorrectable)"}},
+        {"aer-unc=0x400000", {L"Uncorrectable Internal Error (Uncorrectable)"}},
+        {"aer-cor=0x1", {L"Receiver Error (Correctable)"}},
+        {"aer-cor=0x80", {L"Bad DLLP (Correctable)"}},
+        {"aer-cor=0x100", {L"Replay Num Rollover (Correctable)"}},
+        {"aer-cor=0x1000", {L"Replay Timer Timeout (Correctable)"}},
+        {"aer-cor=0x2000", {L"Advisory Non Fatal Error (Correctable)"}},
+        {"aer-cor=0x4000", {L"Corrected Internal Error (Correctable)"}},
+        {"aer-cor=0x8000", {L"Header Log Overflow (Correctable)"}},
+    };
+    for (const auto& [options, names] : cases) {
+        SCOPED_TRACE(options);
+        const RunOutcome o = RunOn(options, Request(), 2);
+        EXPECT_EQ(o.errors, 2 * names.size());
+        uint64_t counted = 0;
+        for (uint64_t n : o.loopback.countedBits) counted += n;
+        EXPECT_EQ(counted, 2 * names.size());
+        std::vector<std::wstring> expected;
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const auto& name : names) expected.push_back(L"PCIe error: " + name);
+        }
+        const auto errors = Texts(kLogError);
+        ASSERT_GE(errors.size(), expected.size());
+        EXPECT_EQ(std::vector<std::wstring>(errors.begin(), errors.begin() + expected.size()),
+                  expected);
+    }
+}
+
+TEST(BlocksPerCycle, FollowsTheLinkAndStaysBoundedForWideLinks) {
+    // Wider than x4 at Gen4 and below counts as x4; never zero, never a division by zero.
+    const int links[][3] = {{4, 4, 20}, {3, 4, 10},  {4, 2, 6}, {3, 1, 2},   {1, 1, 1},
+                            {4, 8, 20}, {5, 16, 20}, {0, 0, 1}, {15, 63, 20}};
+    for (const auto& l : links) {
+        const uint16_t status = static_cast<uint16_t>(l[0] | (l[1] << 4));
+        EXPECT_EQ(BlocksPerCycle(status), static_cast<uint32_t>(l[2])) << l[0] << "x" << l[1];
+    }
+}
+
+TEST_F(EngineRunTest, ReadOnlyCycleMovesTwentyEightMebibyteBlocksPerWorker) {
+    RunRequest request = Request(1);
+    request.settings.benchmarkDirection = 1;
+    const RunOutcome o = RunOn("", request, 1);
+    EXPECT_EQ(o.read.cycles, 1u);
+    EXPECT_EQ(o.read.bytes, 60ull << 23);
+    EXPECT_FALSE(o.write.ran);
+    EXPECT_TRUE(o.Passed());
+    EXPECT_EQ(TestCounters.readBlocks, 60u);
+    EXPECT_EQ(TestCounters.writeBlocks, 0u);
+    for (int channel = 1; channel <= 3; ++channel) EXPECT_EQ(driver->Stats(0).reads[channel], 20u);
+    EXPECT_TRUE(Has(L"READING FROM PCIE DEVICE", kLogBenchmark));
+    EXPECT_EQ(Summary().size(), 6u);
+    EXPECT_EQ(TestCounters.peakRateMBps, TestCounters.maxReadMBps);
+}
+
+TEST_F(EngineRunTest, StopBeforeTheFirstCycleShowsZeroRatesAndThePreviousMinimum) {
+    UseCards("rate=unlimited");
+    const RunOutcome o = Run(Request(1), 0, [] {
+        TestCounters.minReadMBps = 123.4f;
+        TestControl.stopRequested = true;
+    });
+    EXPECT_EQ(o.reasons, std::vector<std::wstring>{L"no block moved"});
+    EXPECT_TRUE(Has(L"READING THEN WRITING TO/FROM PCIE DEVICE", kLogBenchmark));
+    EXPECT_EQ(Summary(), (std::vector<std::wstring>{
+                             L"Overall benchmark result:",
+                             Summary().at(1),
+                             Summary().at(2),
+                             L"Maximum read data rate: 0.0 MB/s (0.00 Gb/s)",
+                             L"Average read data rate: 0.0 MB/s (0.00 Gb/s)",
+                             L"Minimum read data rate: 123.4 MB/s (0.99 Gb/s)",
+                             L"Maximum write data rate: 0.0 MB/s (0.00 Gb/s)",
+                             L"Average write data rate: 0.0 MB/s (0.00 Gb/s)",
+                             L"Minimum Write data rate: 0.0 MB/s (0.00 Gb/s)",
+                             L"Average combined R/W data rate: 0.0 MB/s (0.00 Gb/s)",
+                         }));
+}
+
+TEST_F(EngineRunTest, BenchmarkFailuresTheOutcomeCounts) {
+    // A buffer of 0 bytes cannot be allocated: an error and no summary. Every channel's 50th
+    // read fails: cycle 3 (blocks 41-60) holds the first failures, and stop-on-error ends the
+    // run before cycle 3's write phase.
+    RunRequest noBuffers = Request(1);
+    noBuffers.settings.benchmarkBlockMB = 0;
+    RunOutcome o = RunOn("", noBuffers, 0);
+    EXPECT_FALSE(o.buffersAllocated);
+    EXPECT_EQ(o.reasons.front(), L"The test buffers could not be allocated");
+    EXPECT_TRUE(Has(L"Benchmark test buffers could not be allocated.", kLogError));
+    EXPECT_TRUE(Summary().empty());
+
+    RunRequest stop = Request(1);
+    stop.settings.benchmarkBlockMB = 1;
+    stop.settings.stopOnError = true;
+    o = RunOn("fail-read=50", stop, 0);
+    EXPECT_EQ(o.read.failures, 3u);
+    EXPECT_EQ(o.read.cycles, 3u);
+    EXPECT_EQ(o.write.cycles, 2u);
+    EXPECT_EQ(o.reasons.front(), L"3 failed read transfer(s)");
+    EXPECT_EQ(TestCounters.readBlocks, 3u * 60 - 3);
+    EXPECT_EQ(TestCounters.writeBlocks, 3u * 40);
+    EXPECT_EQ(CountStartingWith(L" ReadBenchmark failed 31"), 3);
+}
+
+TEST_F(EngineRunTest, ASecondRunStartsItsGroupLinesAtCycleOne) {
+    RunRequest request = Request(1);
+    request.settings.benchmarkBlockMB = 1;
+    request.settings.benchmarkDirection = 1;
+    UseCards("rate=unlimited,link=gen1x1");
+    for (int run = 0; run < 2; ++run) {
+        const RunOutcome o = Run(request, 10);
+        ASSERT_EQ(o.read.groups.size(), 1u);
+        EXPECT_EQ(o.read.groups[0].firstCycle, 1u);
+    }
+    EXPECT_EQ(CountStartingWith(L"Read blocks 1\u201310: "), 2);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+// What happens at the edges a long or unusual run reaches: more benchmark groups than are
+// kept, more records than the runner can print, characters outside the 16-bit plane, and a
+// channel number or buffer the card does not have.
+#include <cstdio>
+
+#include "cli/console_port.h"
+#include "cli/json_results.h"
+#include "engine_world.h"
+#include "log/utf8.h"
+
+namespace {
+
+TEST(BenchmarkGroupsTest, GroupsBeyondTheCapAreCountedAndTheJsonSaysSo) {
+    CliOptions options;
+    options.command = CliCommand::Benchmark;
+    options.direction = 1;  // read only
+    RunOutcome outcome;
+    outcome.testMode = 1;
+    outcome.read.ran = true;
+    outcome.read.AddCycle(1000, 1 << 20, 0);
+    for (uint32_t g = 0; g < kBenchmarkGroupLimit + 3; ++g) {
+        outcome.read.AddGroup({10 * g + 1, 10 * g + 10, 900, 1100});
+    }
+    EXPECT_EQ(outcome.read.groups.size(), kBenchmarkGroupLimit);
+    EXPECT_EQ(outcome.read.groupsOmitted, 3u);
+    EXPECT_EQ(outcome.read.groups.back().lastCycle, 10 * kBenchmarkGroupLimit);
+
+    RunRecorder run;
+    run.Begin(RecordedTest::Benchmark, false, nullptr);
+    run.SetOutcome(outcome);
+    run.Finish();
+    CardOutcome card;
+    card.tested = true;
+    const Json read = Json::parse(JsonText(CardResultJson(options, card, run)))["results"]["read"];
+    EXPECT_EQ(read["intervals"].size(), kBenchmarkGroupLimit);
+    EXPECT_EQ(read["intervals_omitted"], 3);
+}
+
+// Records added while the runner is not printing (a burst between two catch-ups) that the
+// log no longer holds must be reported, not silently skipped.
+TEST(ConsolePortTest, RecordsTheRingDroppedBeforeTheyWerePrintedAreReportedAsLost) {
+    CreateTheLog();
+    std::FILE* records = std::tmpfile();
+    ASSERT_NE(records, nullptr);
+    ConsolePort port;
+    port.SetRecordStream(records);
+    port.Follow(true);
+    for (int i = 0; i < 10005; ++i) {
+        theLog.load()->Add(std::to_wstring(i).c_str(), i == 10004 ? kLogError : kLogInformation);
+    }
+    ::testing::internal::CaptureStderr();
+    port.Flush();
+    port.Flush();  // nothing new: nothing more said
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "brixlanetool-cli: 5 records were added faster than they could be printed\n");
+    std::rewind(records);
+    int lines = 0;
+    for (int ch; (ch = std::fgetc(records)) != EOF;) lines += ch == '\n';
+    EXPECT_EQ(lines, 10000);
+    EXPECT_EQ(port.ErrorRecords(), 1u);
+    std::fclose(records);
+    DestroyTheLog();
+}
+
+std::wstring Units(std::initializer_list<uint32_t> units) {
+    std::wstring text;
+    for (uint32_t u : units) text += static_cast<wchar_t>(u);
+    return text;
+}
+
+TEST(Utf8Test, SurrogatePairsAreOneCharacterUpToTheirEdgesAndLoneOnesAreReplaced) {
+    const std::pair<std::wstring, std::string> cases[] = {
+        {Units({0x7F}), "\x7F"},
+        {Units({0x80}), "\xC2\x80"},  // the first character above 127 takes two bytes
+        {Units({0x7FF, 0x800}), "\xDF\xBF\xE0\xA0\x80"},
+        {Units({0xD800, 0xDC00}), "\xF0\x90\x80\x80"},
+        {Units({0xDBFF, 0xDFFF}), "\xF4\x8F\xBF\xBF"},
+        {Units({0xDBFF}), "\xEF\xBF\xBD"},
+        {Units({0xDC00, 0x41}),
+         "\xEF\xBF\xBD"
+         "A"},
+        {Units({0xD800, 0xE000}), "\xEF\xBF\xBD\xEE\x80\x80"},
+    };
+    for (const auto& [text, utf8] : cases)
+        EXPECT_EQ(ToUtf8(text), utf8) << std::hex << static_cast<uint32_t>(text[0]);
+}
+
+class ReadChannelTest : public EngineWorld {};
+
+TEST_F(ReadChannelTest, AChannelTheCardHasNotOrNoBufferReadsNothing) {
+    UseCards("rate=unlimited");
+    ASSERT_TRUE(theCard.Open(driver->CardPath(0)));
+    const uint64_t calls = driver->Stats(0).driverCalls;
+    EXPECT_EQ(theCard.ReadChannel(1), 0u);  // no buffers yet
+    EXPECT_EQ(driver->Stats(0).driverCalls, calls) << "the driver was asked";
+    ASSERT_TRUE(theCard.AllocateBuffers(4096));
+    EXPECT_EQ(theCard.ReadChannel(kChannelCount - 1), 4096u);
+    ASSERT_EQ(driver->LastError(), 0u);
+    // Outside the channels there is no handle: the driver would refuse whatever it was given.
+    EXPECT_EQ(theCard.ReadChannel(-1), 0u);
+    EXPECT_EQ(theCard.ReadChannel(kChannelCount), 0u);
+    EXPECT_EQ(driver->LastError(), 0u) << "the driver was asked";
+}
+
+}  // namespace
