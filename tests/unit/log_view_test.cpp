@@ -71,25 +71,24 @@ class LogViewTest : public ::testing::Test {
 // The range is 0 .. lastPage + 4 with a page of five, so lastPage is the highest position; a
 // view at the bottom stays there when the room changes, a scrolled one stays where it is.
 TEST_F(LogViewTest, ScrollBarFollowsTheRecordsAndTheRoom) {
+    // Fewer than fit, a page, one more; a recount keeps a scrolled view, and one at the bottom
+    // there; everything fits again; closing freezes the bar. Lines: the room after the adding.
     const struct {
-        const char* name;
-        int records;
-        int32_t scrolledTo;  // -1: left at the bottom
-        int32_t lines;       // room after the records were added
+        int records, scrolledTo, lines;  // scrolledTo -1: left at the bottom
         bool closing;
         ScrollBarState bar;
         int32_t first, last;
     } cases[] = {
-        {"fewer than fit", 10, -1, 16, false, {}, 0, 0},
-        {"exactly a page", 16, -1, 16, false, {}, 0, 0},
-        {"one more than fits", 17, -1, 16, false, {true, 0, 5, 5, 1}, 1, 1},
-        {"recount keeps a scrolled view", 36, 4, 10, false, {true, 0, 30, 5, 4}, 4, 26},
-        {"a view at the bottom stays there", 36, -1, 10, false, {true, 0, 30, 5, 26}, 26, 26},
-        {"everything fits again", 36, 20, 40, false, {}, 0, 0},
-        {"closing freezes the bar", 20, -1, 5, true, {true, 0, 8, 5, 4}, 4, 4},
+        {10, -1, 16, false, {}, 0, 0},
+        {16, -1, 16, false, {}, 0, 0},
+        {17, -1, 16, false, {true, 0, 5, 5, 1}, 1, 1},
+        {36, 4, 10, false, {true, 0, 30, 5, 4}, 4, 26},
+        {36, -1, 10, false, {true, 0, 30, 5, 26}, 26, 26},
+        {36, 20, 40, false, {}, 0, 0},
+        {20, -1, 5, true, {true, 0, 8, 5, 4}, 4, 4},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::Message() << c.records << " " << c.scrolledTo << " " << c.lines);
         TearDown();
         SetUp();
         port = RecordingLogViewPort();

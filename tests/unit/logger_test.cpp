@@ -130,13 +130,13 @@ TEST(LoggerConcurrencyTest, FourWritersKeepNewestUntorn) {
     Logger log;
     // "<writer> <sequence> " then 40 letters chosen by the sequence: a torn copy shows up as
     // letters that do not match the number.
-    auto parse = [](const wchar_t* text, int* writer, int* sequence) {
-        wchar_t letters[64] = {};
-        if (std::swscanf(text, L"%d %d %63ls", writer, sequence, letters) != 3) return false;
-        const wchar_t expected = static_cast<wchar_t>(L'a' + *sequence % 26);
-        int i = 0;
-        while (letters[i] == expected) ++i;
-        return i == 40 && letters[i] == L'\0';
+    auto make = [](int w, int i) {
+        return std::to_wstring(w) + L" " + std::to_wstring(i) + L" " +
+               std::wstring(40, static_cast<wchar_t>(L'a' + i % 26));
+    };
+    auto parse = [&](const wchar_t* text, int* writer, int* sequence) {
+        return std::swscanf(text, L"%d %d", writer, sequence) == 2 &&
+               make(*writer, *sequence) == text;
     };
     std::atomic<int> writing{kWriters}, torn{0};
     std::thread reader([&] {
@@ -148,11 +148,7 @@ TEST(LoggerConcurrencyTest, FourWritersKeepNewestUntorn) {
     std::vector<std::thread> writers;
     for (int w = 0; w < kWriters; ++w)
         writers.emplace_back([&, w] {
-            for (int i = 0; i < kPerWriter; ++i) {
-                const std::wstring text = std::to_wstring(w) + L" " + std::to_wstring(i) + L" " +
-                                          std::wstring(40, static_cast<wchar_t>(L'a' + i % 26));
-                log.Add(text.c_str(), kLogLoopback);
-            }
+            for (int i = 0; i < kPerWriter; ++i) log.Add(make(w, i).c_str(), kLogLoopback);
             --writing;
         });
     for (auto& t : writers) t.join();
