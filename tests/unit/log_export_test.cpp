@@ -22,11 +22,7 @@ void SetTimeZone(const char* zone) {
     _putenv_s("TZ", zone ? zone : "");
     _tzset();
 #else
-    if (zone) {
-        setenv("TZ", zone, 1);
-    } else {
-        unsetenv("TZ");
-    }
+    zone ? setenv("TZ", zone, 1) : unsetenv("TZ");
     tzset();
 #endif
 }
@@ -79,15 +75,10 @@ TEST_F(UtcTest, FullLogWritesTenThousandLinesFromTheSecondRecord) {
     Logger log;
     SetLogClock([] { return int64_t{0}; });
     for (int i = 0; i < 10001; ++i) log.Add(std::to_wstring(i).c_str(), kLogPass);
-    const std::string file = WriteAndRead(log);
-    const std::string head = std::string(kHeader) + "Number of records logged: 10000\r\n\r\n" +
-                             "Thu Jan  1 00:00:00 1970: PASS       - 1\r\n";
-    const std::string last = "Thu Jan  1 00:00:00 1970: PASS       - 10000\r\n";
-    EXPECT_EQ(file.substr(0, head.size()), head);
-    EXPECT_EQ(file.substr(file.size() - last.size()), last);
-    size_t lines = 0;
-    for (size_t at = 0; (at = file.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
-    EXPECT_EQ(lines, 3u + 1u + 10000u);
+    std::string expected = std::string(kHeader) + "Number of records logged: 10000\r\n\r\n";
+    for (int i = 1; i <= 10000; ++i)
+        expected += "Thu Jan  1 00:00:00 1970: PASS       - " + std::to_string(i) + "\r\n";
+    EXPECT_EQ(WriteAndRead(log), expected);
 }
 
 TEST_F(UtcTest, FailsWhenTheFileCannotBeOpenedOrWritten) {
@@ -100,17 +91,12 @@ TEST_F(UtcTest, FailsWhenTheFileCannotBeOpenedOrWritten) {
 #endif
 }
 
-TEST_F(UtcTest, CtimeLayoutPadsTheDayWithABlank) {
-    const std::pair<int64_t, const char*> cases[] = {
-        {0, "Thu Jan  1 00:00:00 1970"},
-        {951868799, "Tue Feb 29 23:59:59 2000"},
-        {2147483648, "Tue Jan 19 03:14:08 2038"},  // past the 32-bit time_t
-        {1696118400 + 86400 * 13 + 3600 * 23, "Sat Oct 14 23:00:00 2023"},
-    };
+// The day is padded with a blank; times past the 32-bit time_t work; the time is local.
+TEST_F(UtcTest, CtimeLayoutPadsTheDayWithABlankInLocalTime) {
+    const std::pair<int64_t, const char*> cases[] = {{951868799, "Tue Feb 29 23:59:59 2000"},
+                                                     {2147483648, "Tue Jan 19 03:14:08 2038"},
+                                                     {1697324400, "Sat Oct 14 23:00:00 2023"}};
     for (const auto& [time, text] : cases) EXPECT_EQ(CtimeText(time), text) << time;
-}
-
-TEST_F(UtcTest, TimeTextIsLocalTime) {
     SetTimeZone("EST5");
     EXPECT_EQ(CtimeText(0), "Wed Dec 31 19:00:00 1969");
 }
@@ -131,8 +117,7 @@ TEST_F(UtcTest, RecordLineAsBytesAndAsUtf8) {
                            "PASS       ", "ERROR      "};
     for (LogCategory c = 0; c < 10; ++c) {
         record.category = c;
-        EXPECT_EQ(FormatRecordLine(record, false).substr(26, 13), names[c] + std::string("- "))
-            << c;
+        EXPECT_EQ(FormatRecordLine(record, false).substr(26, 13), names[c] + std::string("- "));
     }
 }
 

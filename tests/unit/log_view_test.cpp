@@ -29,19 +29,16 @@ class RecordingLogViewPort : public LogViewPort {
     int redraws = 0;
 };
 
-constexpr int32_t kPanelWidth = 520;
-constexpr int32_t kPanelHeight = 297;
-constexpr int32_t kLogRight = kPanelWidth - 81;
+constexpr int32_t kPanelWidth = 520, kPanelHeight = 297, kLogRight = kPanelWidth - 81;
 
+using K = RecordingCanvas::Kind;
 std::wstring RecordText(int n) { return L"record " + std::to_wstring(n); }
 
 class LogViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        shuttingDown = false;
+        TearDown();
         CreateTheLog();
-        firstShown = 0;
-        lastPage = 0;
         linesPerPage = 16;
         SetLogViewPort(&port);
     }
@@ -49,13 +46,9 @@ class LogViewTest : public ::testing::Test {
         SetLogViewPort(nullptr);
         shuttingDown = false;
         DestroyTheLog();
-        firstShown = 0;
-        lastPage = 0;
-        linesPerPage = 0;
+        firstShown = lastPage = linesPerPage = 0;
     }
-
-    // Adds records "record <from>" .. the way LogAdd and the window's follow-up do: store,
-    // then move the view.
+    // Stores records "record <from>".. and moves the view, as LogAdd and the window do.
     void Add(int n, int from = 0) {
         for (int i = 0; i < n; ++i) {
             theLog.load()->Add(RecordText(from + i).c_str(), kLogInformation);
@@ -69,35 +62,33 @@ class LogViewTest : public ::testing::Test {
     }
     std::vector<std::wstring> ShownTexts() {
         std::vector<std::wstring> texts;
-        for (const auto& call : Draw().Texts()) texts.push_back(call.text);
+        for (const auto& call : Draw().Of(K::Text)) texts.push_back(call.text);
         return texts;
     }
-
     RecordingLogViewPort port;
 };
 
 // The range is 0 .. lastPage + 4 with a page of five, so lastPage is the highest position; a
 // view at the bottom stays there when the room changes, a scrolled one stays where it is.
 TEST_F(LogViewTest, ScrollBarFollowsTheRecordsAndTheRoom) {
+    // Fewer than fit, a page, one more; a recount keeps a scrolled view, and one at the bottom
+    // there; everything fits again; closing freezes the bar. Lines: the room after the adding.
     const struct {
-        const char* name;
-        int records;
-        int32_t scrolledTo;  // -1: left at the bottom
-        int32_t lines;       // room after the records were added
+        int records, scrolledTo, lines;  // scrolledTo -1: left at the bottom
         bool closing;
         ScrollBarState bar;
         int32_t first, last;
     } cases[] = {
-        {"fewer than fit", 10, -1, 16, false, {}, 0, 0},
-        {"exactly a page", 16, -1, 16, false, {}, 0, 0},
-        {"one more than fits", 17, -1, 16, false, {true, 0, 5, 5, 1}, 1, 1},
-        {"recount keeps a scrolled view", 36, 4, 10, false, {true, 0, 30, 5, 4}, 4, 26},
-        {"a view at the bottom stays there", 36, -1, 10, false, {true, 0, 30, 5, 26}, 26, 26},
-        {"everything fits again", 36, 20, 40, false, {}, 0, 0},
-        {"closing freezes the bar", 20, -1, 5, true, {true, 0, 8, 5, 4}, 4, 4},
+        {10, -1, 16, false, {}, 0, 0},
+        {16, -1, 16, false, {}, 0, 0},
+        {17, -1, 16, false, {true, 0, 5, 5, 1}, 1, 1},
+        {36, 4, 10, false, {true, 0, 30, 5, 4}, 4, 26},
+        {36, -1, 10, false, {true, 0, 30, 5, 26}, 26, 26},
+        {36, 20, 40, false, {}, 0, 0},
+        {20, -1, 5, true, {true, 0, 8, 5, 4}, 4, 4},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::Message() << c.records << " " << c.scrolledTo << " " << c.lines);
         TearDown();
         SetUp();
         port = RecordingLogViewPort();
@@ -107,8 +98,8 @@ TEST_F(LogViewTest, ScrollBarFollowsTheRecordsAndTheRoom) {
         linesPerPage = c.lines;
         UpdateLogScrollBar();
         EXPECT_EQ(port.bar, c.bar);
-        EXPECT_EQ(firstShown, c.first);
-        EXPECT_EQ(lastPage, c.last);
+        EXPECT_EQ(std::make_pair(firstShown.load(), lastPage.load()),
+                  std::make_pair(c.first, c.last));
         const auto texts = ShownTexts();
         ASSERT_EQ(texts.size(), static_cast<size_t>(std::min(c.lines, c.records)));
         EXPECT_EQ(texts.front(), RecordText(c.first));
@@ -125,9 +116,9 @@ TEST_F(LogViewTest, ScrollCodesMoveTheFirstLineByTheTable) {
                             {kScrollPageUp, 3, 0, 0},
                             {kScrollPageDown, 14, 0, 19},
                             {kScrollPageDown, 17, 0, 20},
+                            {kScrollTop, 13, 0, 0},
                             {kScrollThumbPosition, 7, 12, 7},
                             {kScrollThumbTrack, 7, 12, 12},
-                            {kScrollTop, 13, 0, 0},
                             {kScrollBottom, 2, 0, 20},
                             {42, 9, 3, 9}};
     Add(36);
@@ -149,11 +140,10 @@ TEST_F(LogViewTest, ANewRecordBringsAScrolledViewBackToTheBottom) {
     Add(36);
     ScrollLog(kScrollTop, 0);
     Add(1, 36);
-    EXPECT_EQ(lastPage, 21);
-    EXPECT_EQ(firstShown, 21);
     // The range grows first; the thumb then follows the view to the bottom.
-    EXPECT_EQ(port.bar.max, 25);
-    EXPECT_EQ(port.positions.back(), 21);
+    EXPECT_EQ(
+        std::make_tuple(lastPage.load(), firstShown.load(), port.bar.max, port.positions.back()),
+        std::make_tuple(21, 21, 25, 21));
     EXPECT_EQ(ShownTexts().back(), RecordText(36));
 }
 
@@ -163,28 +153,28 @@ TEST_F(LogViewTest, LinesAreCategoryColouredBandsWithTextClippedAtTheChartStrip)
     theLog.load()->Add(L"", kLogError);  // held, but takes no line
     theLog.load()->Add(longText.c_str(), kLogError);
     const RecordingCanvas canvas = Draw();
-    const auto rects = canvas.Rectangles();
+    const auto rects = canvas.Of(K::Rectangle);
     ASSERT_EQ(rects.size(), 3u);
-    EXPECT_EQ(rects[0].rect, (CanvasRect{0, 49, kLogRight, 63}));
-    EXPECT_EQ(rects[1].rect, (CanvasRect{0, 63, kLogRight, 77}));
-    EXPECT_EQ(rects[1].colour, Rgb(255, 64, 64));  // an ERROR line is red
-    EXPECT_EQ(rects[2].rect, (CanvasRect{0, 77, kLogRight, kPanelHeight}));
-    EXPECT_EQ(rects[2].colour, kWhite);
-    const auto texts = canvas.Texts();
+    EXPECT_EQ(
+        std::vector<CanvasRect>({rects[0].rect, rects[1].rect, rects[2].rect}),
+        std::vector<CanvasRect>(
+            {{0, 49, kLogRight, 63}, {0, 63, kLogRight, 77}, {0, 77, kLogRight, kPanelHeight}}));
+    EXPECT_EQ(std::make_pair(rects[1].colour, rects[2].colour),
+              std::make_pair(Rgb(255, 64, 64), kWhite));
+    const auto texts = canvas.Of(K::Text);
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[1].text, longText);
-    EXPECT_EQ(texts[1].y, 63);
-    EXPECT_EQ(texts[1].font, CanvasFont::LogFont);
+    EXPECT_EQ(std::make_tuple(texts[1].text, texts[1].y, texts[1].font),
+              std::make_tuple(longText, 63, CanvasFont::LogFont));
     // Cut at the chart strip, not at its line; the fills are not clipped, nor what follows.
     EXPECT_EQ(texts[1].clip, (CanvasRect{0, 0, kLogRight, kPanelHeight}));
     for (const auto& rect : rects) EXPECT_FALSE(rect.clip.has_value());
     EXPECT_FALSE(canvas.clip.has_value());
 
-    // Every category's background, as drawn: the colour tells the kind of record.
+    // Every category's background: the colour tells the kind of record.
     theLog.load()->Clear();
     for (LogCategory c = 0; c < 11; ++c) theLog.load()->Add(L"x", c);
     std::vector<Colour> colours;
-    for (const auto& r : Draw().Rectangles()) colours.push_back(r.colour);
+    for (const auto& r : Draw().Of(K::Rectangle)) colours.push_back(r.colour);
     colours.resize(11);
     EXPECT_EQ(colours, (std::vector<Colour>{Rgb(255, 255, 128), Rgb(150, 255, 255),
                                             Rgb(200, 150, 200), Rgb(255, 64, 64),
@@ -193,46 +183,31 @@ TEST_F(LogViewTest, LinesAreCategoryColouredBandsWithTextClippedAtTheChartStrip)
 }
 
 TEST_F(LogViewTest, NoRoomNoLogOrAFirstLineBeyondTheRecordsDrawsNoLines) {
+    // No room, no log, a thumb dragged past the end: nothing shown rather than wrapping round.
     const struct {
-        const char* name;
         bool withLog;
-        int32_t lines;
-        int32_t first;
-    } cases[] = {
-        {"no room", true, -3, 0},
-        {"no log", false, 16, 0},
-        // A thumb dragged past the end shows nothing rather than wrapping round.
-        {"first line beyond the records", true, 16, 50},
-    };
+        int32_t lines, first;
+    } cases[] = {{true, -3, 0}, {false, 16, 0}, {true, 16, 50}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         CreateTheLog();
         theLog.load()->Add(L"x", kLogInformation);
         if (!c.withLog) DestroyTheLog();
         linesPerPage = c.lines;
         firstShown = c.first;
         const RecordingCanvas canvas = Draw();
-        ASSERT_EQ(canvas.calls.size(), 1u);
-        EXPECT_EQ(canvas.calls[0].rect, (CanvasRect{0, 49, kLogRight, kPanelHeight}));
-        EXPECT_EQ(canvas.calls[0].colour, kWhite);
+        ASSERT_EQ(canvas.calls.size(), 1u) << c.lines << " " << c.first;
+        EXPECT_EQ(std::make_pair(canvas.calls[0].rect, canvas.calls[0].colour),
+                  std::make_pair(CanvasRect{0, 49, kLogRight, kPanelHeight}, kWhite));
     }
 }
 
 TEST(WindowLayout, CentredDialogStaysOnScreen) {
-    const struct {
-        const char* what;
-        int32_t refStart, refSize, size, screen, expected;
-    } cases[] = {
-        {"centred", 100, 800, 400, 1280, 300},
-        {"negative odd difference truncates towards zero", 10, 399, 400, 1280, 10},
-        {"reference partly off the left edge", -500, 600, 400, 1280, 0},
-        {"would reach past the right edge", 1000, 600, 400, 1280, 880},
-        {"wider than the screen starts at 0 when centred left of it", -100, 200, 1400, 1280, 0},
-        {"wider than the screen on the right ends flush", 600, 800, 1400, 1280, -120},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(CentredOnScreen(c.refStart, c.refSize, c.size, c.screen), c.expected) << c.what;
-    }
+    // Centred; an odd negative difference truncates; kept off the left and the right edge;
+    // wider than the screen: at 0 when centred left of it, flush right otherwise.
+    const int32_t cases[][5] = {{100, 800, 400, 1280, 300}, {10, 399, 400, 1280, 10},
+                                {-500, 600, 400, 1280, 0},  {1000, 600, 400, 1280, 880},
+                                {-100, 200, 1400, 1280, 0}, {600, 800, 1400, 1280, -120}};
+    for (const auto& c : cases) EXPECT_EQ(CentredOnScreen(c[0], c[1], c[2], c[3]), c[4]) << c[0];
 }
 
 }  // namespace
