@@ -134,12 +134,8 @@ Step HScroll(int code, int position) {
 Step SendTo(int id, UINT message, WPARAM wParam, LPARAM lParam = 0) {
     return [=](GuiTest& t) { gui::Send(t.Item(id), message, wParam, lParam); };
 }
-Step Select(int index) {
-    return [=](GuiTest& t) {
-        gui::Send(t.Control(IDC_DEVICE_LIST), CB_SETCURSEL, static_cast<WPARAM>(index));
-        PostMessageW(t.window_, WM_COMMAND, MAKEWPARAM(IDC_DEVICE_LIST, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(t.Control(IDC_DEVICE_LIST)));
-    };
+std::vector<Step> Select(int card) {
+    return {SendTo(IDC_DEVICE_LIST, CB_SETCURSEL, card), Notify(IDC_DEVICE_LIST, CBN_SELCHANGE)};
 }
 // Start or Stop pressed: the caption turns to the other (after a stop's summary).
 Step Press(const wchar_t* caption, const wchar_t* then) {
@@ -339,7 +335,7 @@ Step FillLog() {
         const size_t shown = LinesShown(t);
         for (int card = 1; t.app_->Log().size() < shown + 3 * 7 && !t.HasFatalFailure();
              card = 1 - card) {
-            for (const Step& step : {Mark(), Select(card), Grown(7)}) step(t);
+            for (const Step& step : Seq(Mark(), Select(card), Grown(7))) step(t);
         }
     };
 }
@@ -563,20 +559,18 @@ std::vector<Step> LoadLeft(const wchar_t* typed, const wchar_t* left) {
     return {Focus(IDC_LOAD_EDIT), Type(IDC_LOAD_EDIT, typed), Focus(IDC_DETAILED_LOGGING),
             Is(IDC_LOAD_EDIT, left)};
 }
-// The about box: modal, without a system menu, shows the version; closes with `close`.
+
+void OwnedWithoutSystemMenu(GuiTest& t) {
+    EXPECT_EQ(GetWindowLongW(t.dialog_, GWL_STYLE) & WS_SYSMENU, 0);
+    EXPECT_EQ(GetWindow(t.dialog_, GW_OWNER), t.window_);
+}
+// The about box shows the version and closes with `close`.
 std::vector<Step> AboutClosedBy(Step close) {
-    return {Click(IDC_ABOUT),
-            Dialog(kAbout),
-            Is(IDC_VERSION_TEXT, L"Brixlanetool V1.0 (1001) WIN64"),
-            Is(IDC_WEB_ADDRESS, L"www.korvenix.example"),
-            Is(IDC_NOTICE_TEXT, L"\u00A9 2026 Korvenix. All rights reserved."),
-            [](GuiTest& t) {
-                EXPECT_EQ(GetWindowLongW(t.dialog_, GWL_STYLE) & WS_SYSMENU, 0);
-                EXPECT_EQ(GetWindow(t.dialog_, GW_OWNER), t.window_);
-            },
-            Shot(L"about_box"),
-            std::move(close),
-            Closed(kAbout)};
+    return Seq(Click(IDC_ABOUT), Dialog(kAbout), Step(OwnedWithoutSystemMenu),
+               Is(IDC_VERSION_TEXT, L"Brixlanetool V1.0 (1001) WIN64"),
+               Is(IDC_WEB_ADDRESS, L"www.korvenix.example"),
+               Is(IDC_NOTICE_TEXT, L"\u00A9 2026 Korvenix. All rights reserved."),
+               Shot(L"about_box"), std::move(close), Closed(kAbout));
 }
 
 std::wstring TemporaryPath(const wchar_t* name) {
@@ -585,9 +579,8 @@ std::wstring TemporaryPath(const wchar_t* name) {
     return folder + (name + std::to_wstring(GetCurrentProcessId())) + L".txt";
 }
 
-// Save pressed, and in its dialog (owned by the main window) the proposal checked (
-// BrixlaneLog.txt in a folder of our own under the documents, made for it), then `path` named
-// and Save pressed.
+// Save pressed; in its dialog, owned by the main window, the proposal is BrixlaneLog.txt in a
+// folder of our own under the documents, made for it; `path` named and Save pressed.
 void SaveAs(GuiTest& t, const std::wstring& path) {
     for (const Step& step : {Click(IDC_SAVE_LOG), Dialog(kSave)}) step(t);
     if (t.HasFatalFailure()) return;
