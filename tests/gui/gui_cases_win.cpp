@@ -1,8 +1,7 @@
-// The program driven from outside as a user would, on the simulated card. Every case is a row:
-// the program's arguments and its steps, each something a user does (a click, a key, typed
-// text, a message from the system) or something the window, its dialogs or its log must then
-// show. One driver runs each row on a fresh program. What the portable tests check through
-// the same code (log texts, the panel's drawing, the export's bytes) is not repeated here.
+// The program driven from outside on the simulated card. A case is a row: the arguments and
+// steps, each something a user or the system does or something the window, its dialogs or its
+// log must then show, run on a fresh program. What the portable tests check through the same
+// code (log texts, the panel's drawing, the export's bytes) is not repeated here.
 #include <gtest/gtest.h>
 // The common controls and shell headers need windows.h before them.
 // clang-format off
@@ -11,12 +10,11 @@
 #include <shlobj.h>
 // clang-format on
 
-#include <cwchar>
+#include <algorithm>
 #include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/resources/resource.h"
@@ -42,28 +40,26 @@ constexpr const wchar_t* kConstantWarning =
 constexpr int kTestInputs[] = {IDC_DEVICE_LIST,   IDC_DURATION_LABEL, IDC_MINUTES_LABEL,
                                IDC_DURATION_EDIT, IDC_LOOPBACK_RADIO, IDC_BENCHMARK_RADIO,
                                IDC_CONFIGURE,     IDC_SAVE_LOG,       IDC_EXIT};
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255), kBlack = RGB(0, 0, 0);
 constexpr COLORREF kBarColours[] = {RGB(100, 200, 100), RGB(200, 200, 30), RGB(255, 100, 100)};
 
-bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
+bool Matches(const LoggedRecord& r, const std::wstring& prefix, const std::wstring& category) {
+    return r.text.compare(0, prefix.size(), prefix) == 0 &&
+           (category.empty() || r.category == category);
 }
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 class GuiTest;
-// A step of a case: something a user or the system does, or something the window, its dialogs
-// or its log must then show (every wait bounded). Control ids are the target's: the open
-// dialog, else the main window.
+// Control ids of a step are the target's: the open dialog, else the main window.
 using Step = std::function<void(GuiTest&)>;
 
 struct Case {
     const char* name;
     std::wstring arguments;
     std::vector<Step> steps;
-    bool bare = false;    // no main window expected at start-up
-    bool scaled = false;  // runs only on a scaled screen (the --dpi runs)
-    bool logFile = true;  // the program writes a live log file, which the steps read
+    // No main window expected at start-up; only on a scaled screen (the --dpi runs); with a
+    // live log file, which the steps read.
+    bool bare = false, scaled = false, logFile = true;
 };
 
 void PrintTo(const Case& row, std::ostream* out) { *out << row.name; }
@@ -73,22 +69,14 @@ class GuiTest : public ::testing::TestWithParam<Case> {
     HWND Target() const { return dialog_ ? dialog_ : window_; }
     HWND Item(int id) const { return id ? GetDlgItem(Target(), id) : Target(); }
     HWND Control(int id) const { return GetDlgItem(window_, id); }
-
-    // The first record starting with `prefix` (of `category`, if given); -1 if none.
-    int Find(const std::wstring& prefix, const std::wstring& category) const {
-        const std::vector<LoggedRecord> log = app_->Log();
-        for (size_t i = 0; i < log.size(); ++i) {
-            if (StartsWith(log[i].text, prefix) &&
-                (category.empty() || log[i].category == category)) {
-                return static_cast<int>(i);
-            }
-        }
-        return -1;
+    int Count(const std::wstring& prefix, const std::wstring& category) const {
+        int found = 0;
+        for (const LoggedRecord& record : app_->Log()) found += Matches(record, prefix, category);
+        return found;
     }
 
     std::unique_ptr<AppUnderTest> app_;
-    HWND window_ = nullptr;
-    HWND dialog_ = nullptr;
+    HWND window_ = nullptr, dialog_ = nullptr;
     size_t mark_ = 0;
     int dpi_ = kBaseDpi;  // the screen's, which the program reads when it starts
 };
@@ -112,8 +100,6 @@ TEST_P(GuiTest, Run) {
     }
 }
 
-// --- What a user or the system does -------------------------------------------------------
-
 Step Click(int id) {
     return [=](GuiTest& t) { PostMessageW(t.Item(id), BM_CLICK, 0, 0); };
 }
@@ -123,21 +109,19 @@ Step Key(WPARAM key, int id = 0) {
         PostMessageW(t.Item(id), WM_KEYUP, key, 0xC0000001);
     };
 }
-// Typed as far as the dialog is concerned: WM_SETTEXT sends the edit's notifications.
+// WM_SETTEXT sends the edit's notifications, as typing would.
 Step Type(int id, std::wstring text) {
     return [=](GuiTest& t) {
         gui::Send(t.Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     };
 }
-// As Tab or a click would, through the target's dialog manager; waits for it unless a box
-// is to take the focus on the way.
+// Through the target's dialog manager, as Tab would; waits unless a box is to take the focus.
 Step Focus(int id, bool wait = true) {
     return [=](GuiTest& t) {
         PostMessageW(t.Target(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(t.Item(id)), TRUE);
         EXPECT_TRUE(!wait || WaitUntil([&] { return gui::FocusOf(t.Target()) == t.Item(id); }));
     };
 }
-// Message `message` posted to the target, from control `id` if not 0.
 Step Post(UINT message, WPARAM wParam = 0, int id = 0) {
     return [=](GuiTest& t) {
         PostMessageW(t.Target(), message, wParam, id ? reinterpret_cast<LPARAM>(t.Item(id)) : 0);
@@ -150,12 +134,8 @@ Step HScroll(int code, int position) {
 Step SendTo(int id, UINT message, WPARAM wParam, LPARAM lParam = 0) {
     return [=](GuiTest& t) { gui::Send(t.Item(id), message, wParam, lParam); };
 }
-Step Select(int index) {
-    return [=](GuiTest& t) {
-        gui::Send(t.Control(IDC_DEVICE_LIST), CB_SETCURSEL, static_cast<WPARAM>(index));
-        PostMessageW(t.window_, WM_COMMAND, MAKEWPARAM(IDC_DEVICE_LIST, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(t.Control(IDC_DEVICE_LIST)));
-    };
+std::vector<Step> Select(int card) {
+    return {SendTo(IDC_DEVICE_LIST, CB_SETCURSEL, card), Notify(IDC_DEVICE_LIST, CBN_SELCHANGE)};
 }
 // Start or Stop pressed: the caption turns to the other (after a stop's summary).
 Step Press(const wchar_t* caption, const wchar_t* then) {
@@ -173,10 +153,7 @@ Step Mark() {
     return [](GuiTest& t) { t.mark_ = t.app_->Log().size(); };
 }
 
-// --- What must follow -----------------------------------------------------------------------
-
-// A dialog captioned `caption` opens and becomes the target, or closes and leaves the main
-// window the target.
+// A dialog opens and becomes the target, or closes and leaves the main window the target.
 Step Dialog(std::wstring caption) {
     return [=](GuiTest& t) { ASSERT_NE(t.dialog_ = t.app_->WaitForDialog(caption), nullptr); };
 }
@@ -195,7 +172,6 @@ Step Is(int id, std::wstring text) {
             << "control " << id << " shows " << Narrow(gui::WindowText(t.Item(id)));
     };
 }
-// Control `id` answers `message` with `value`.
 Step Sends(int id, UINT message, LRESULT value) {
     return [=](GuiTest& t) {
         EXPECT_TRUE(WaitUntil([&] { return gui::Send(t.Item(id), message) == value; }))
@@ -214,8 +190,7 @@ std::vector<Step> AllEnabled(bool enabled) {
     for (int id : kTestInputs) steps.push_back(Enabled(id, enabled));
     return steps;
 }
-// A message box captioned `caption`, owned by the target (if up), that says `says`; the only one
-// once the queue is handled; dismissed.
+// A message box owned by the target (if up) that says `says`; the only one; dismissed.
 Step Box(std::wstring caption, std::wstring says) {
     return [=](GuiTest& t) {
         HWND box = t.app_->WaitForDialog(caption);
@@ -229,38 +204,27 @@ Step Box(std::wstring caption, std::wstring says) {
         ASSERT_TRUE(WaitUntil([&] { return t.app_->Dialogs(caption).empty(); }));
     };
 }
-// The queue handled and the program still running.
 Step Alive() {
     return [](GuiTest& t) { EXPECT_TRUE(t.app_->Barrier() && t.app_->Running()) << "it ended"; };
 }
-// With the queue handled, no dialog captioned `caption`, shown or not (a modal dialog shows
-// itself only once its queue runs dry).
+// With the queue handled, no such dialog, shown or not.
 Step NoBox(std::wstring caption) {
     return [=](GuiTest& t) {
         ASSERT_TRUE(t.app_->Barrier());
         EXPECT_TRUE(t.app_->Dialogs(caption, true).empty()) << "a dialog opened";
     };
 }
-// A record starting with `prefix`, of `category` if given.
 Step Record(std::wstring prefix, std::wstring category = {}) {
     return [=](GuiTest& t) {
-        int found = -1;
-        EXPECT_TRUE(
-            WaitUntil([&] { return (found = t.Find(prefix, category)) >= 0; }, gui::kLongTimeoutMs))
+        EXPECT_TRUE(WaitUntil([&] { return t.Count(prefix, category) > 0; }, gui::kLongTimeoutMs))
             << "no record " << Narrow(prefix) << " of " << Narrow(category);
     };
 }
 Step Category(std::wstring category) { return Record({}, std::move(category)); }
-// With the queue handled (if the program still runs), `count` such records.
 Step Count(std::wstring prefix, int count, std::wstring category = {}) {
     return [=](GuiTest& t) {
         ASSERT_TRUE(!t.app_->Running() || t.app_->Barrier());
-        int found = 0;
-        for (const LoggedRecord& record : t.app_->Log()) {
-            found += StartsWith(record.text, prefix) &&
-                     (category.empty() || record.category == category);
-        }
-        EXPECT_EQ(found, count) << Narrow(prefix);
+        EXPECT_EQ(t.Count(prefix, category), count) << Narrow(prefix);
     };
 }
 // Exactly `records` more records than at the mark, once the queue is handled.
@@ -293,8 +257,6 @@ std::vector<Step> Seq(Parts&&... parts) {
     return steps;
 }
 
-// --- The results panel's pixels ------------------------------------------------------------
-
 int Px(int units, int dpi) { return UnitsToPixels(units, dpi); }
 
 // The gauge's vertical axis: a column black for a long run (no text is that tall) that ends
@@ -305,9 +267,9 @@ struct Axis {
 Axis FindAxis(const gui::Picture& panel, int dpi) {
     const int tick = Px(9, dpi) * 8 / 9;  // surely reached by the tick, scaled either way
     const int beyond = Px(9, dpi) + 1;
-    for (int x = tick; x < panel.Width(); ++x) {
-        for (int y = 0, run = 0; y <= panel.Height(); ++y) {
-            if (y < panel.Height() && panel.At(x, y) == kBlack) {
+    for (int x = tick; x < panel.width; ++x) {
+        for (int y = 0, run = 0; y <= panel.height; ++y) {
+            if (y < panel.height && panel.At(x, y) == kBlack) {
                 ++run;
                 continue;
             }
@@ -327,7 +289,7 @@ std::vector<COLORREF> LogLineColours(const gui::Picture& panel, int dpi) {
     for (int line = 0;; ++line) {
         const int y =
             Px(kLogAreaTopPixels + kLogLineHeightPixels * line + kLogLineHeightPixels / 2, dpi);
-        if (y >= panel.Height() || panel.At(2, y) == kWhite) break;
+        if (y >= panel.height || panel.At(2, y) == kWhite) break;
         colours.push_back(panel.At(2, y));
     }
     return colours;
@@ -345,10 +307,8 @@ bool ShowsBothBars(const GuiTest& t) {
     const Axis axis = FindAxis(panel, t.dpi_);
     auto bar = [&](int units) {
         const COLORREF colour = panel.At(axis.x + Px(units, t.dpi_), axis.bottom - 2);
-        for (COLORREF known : kBarColours) {
-            if (colour == known) return true;
-        }
-        return false;
+        return std::find(std::begin(kBarColours), std::end(kBarColours), colour) !=
+               std::end(kBarColours);
     };
     return axis.x >= 0 && bar(9) && bar(18);
 }
@@ -358,42 +318,26 @@ Step BothBars() {
 }
 
 Step LastLineIs(COLORREF colour) {
-    return Step([colour](GuiTest& t) {
+    return [colour](GuiTest& t) {
         std::vector<COLORREF> colours;
         EXPECT_TRUE(WaitUntil([&] {
             colours = LogLineColours(Panel(t), t.dpi_);
             return !colours.empty() && colours.back() == colour;
         })) << std::hex
             << (colours.empty() ? 0 : colours.back());
-    });
+    };
 }
 
 // More records than the panel shows, even two lines taller: each change of card logs that
 // card's seven lines (cards=2).
 Step FillLog() {
-    return Step([](GuiTest& t) {
+    return [](GuiTest& t) {
         const size_t shown = LinesShown(t);
-        for (int card = 1; t.app_->Log().size() < shown + 3 * 7; card = 1 - card) {
-            Mark()(t);
-            Select(card)(t);
-            Grown(7)(t);
-            if (::testing::Test::HasFatalFailure()) return;
+        for (int card = 1; t.app_->Log().size() < shown + 3 * 7 && !t.HasFatalFailure();
+             card = 1 - card) {
+            for (const Step& step : Seq(Mark(), Select(card), Grown(7))) step(t);
         }
-    });
-}
-
-// The window made `dw` wider and `dh` taller, as dragging its corner would.
-void Resize(GuiTest& t, int dw, int dh) {
-    RECT outer = {};
-    GetWindowRect(t.window_, &outer);
-    const SIZE client = gui::ClientSize(t.window_);
-    SetWindowPos(t.window_, nullptr, 0, 0, outer.right - outer.left + dw,
-                 outer.bottom - outer.top + dh, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ASSERT_TRUE(WaitUntil([&] {
-        const SIZE now = gui::ClientSize(t.window_);
-        return now.cx == client.cx + dw && now.cy == client.cy + dh;
-    }));
-    ASSERT_TRUE(t.app_->Barrier());
+    };
 }
 
 // How each control follows a window 100 wider and 28 taller: moved right, widened, lengthened.
@@ -409,14 +353,17 @@ constexpr Follow kFollows[] = {
     {IDC_BENCHMARK_RADIO, 0, 0, 0},  {IDC_CARD_PICTURE, 0, 0, 0},   {IDC_CHART_FRAME, 0, 0, 0},
 };
 
+// The window is kept to its least size, and a drag of its corner by (100, 28) moves, widens
+// and lengthens each control as kFollows says, the chart with it, and shows two lines more
+// with the newest record still in view; a minimise and restore changes nothing.
 void LayoutFollowsTheWindow(GuiTest& t) {
-    SetWindowPos(t.window_, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const UINT keep = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+    SetWindowPos(t.window_, nullptr, 0, 0, 300, 200, keep);
     ASSERT_TRUE(t.app_->Barrier());
     RECT outer = {};
     GetWindowRect(t.window_, &outer);
     EXPECT_EQ(outer.right - outer.left, 750) << "narrower than the least width";
     EXPECT_EQ(outer.bottom - outer.top, 530) << "lower than the least height";
-
     auto rects = [&] {
         std::vector<RECT> all;
         for (const Follow& f : kFollows) all.push_back(gui::RectIn(t.Control(f.id), t.window_));
@@ -435,15 +382,18 @@ void LayoutFollowsTheWindow(GuiTest& t) {
     ASSERT_GE(axis.x, gui::ClientSize(t.Control(IDC_RESULTS_PANEL)).cx - kPanelChartStripPixels)
         << "no gauge in the chart strip";
 
-    Resize(t, 100, 28);
+    const SIZE client = gui::ClientSize(t.window_);
+    SetWindowPos(t.window_, nullptr, 0, 0, 750 + 100, 530 + 28, keep);
+    ASSERT_TRUE(WaitUntil([&] {
+        const SIZE now = gui::ClientSize(t.window_);
+        return now.cx == client.cx + 100 && now.cy == client.cy + 28 && t.app_->Barrier();
+    }));
     const std::vector<RECT> after = rects();
-    for (size_t i = 0; i < std::size(kFollows); ++i) {
+    for (size_t i = 0; i < after.size(); ++i) {
         const Follow& f = kFollows[i];
-        SCOPED_TRACE("control " + std::to_string(f.id));
-        EXPECT_EQ(after[i].left, before[i].left + f.dx);
-        EXPECT_EQ(after[i].right, before[i].right + f.dx + f.widen);
-        EXPECT_EQ(after[i].top, before[i].top);
-        EXPECT_EQ(after[i].bottom, before[i].bottom + f.grow);
+        const RECT& b = before[i];
+        const RECT want = {b.left + f.dx, b.top, b.right + f.dx + f.widen, b.bottom + f.grow};
+        EXPECT_TRUE(EqualRect(&after[i], &want)) << "control " << f.id;
     }
     Axis moved;
     EXPECT_TRUE(WaitUntil([&] {
@@ -451,21 +401,21 @@ void LayoutFollowsTheWindow(GuiTest& t) {
         return moved.x == axis.x + 100 && moved.bottom == axis.bottom + 28 && moved.top == axis.top;
     })) << "the chart moved to "
         << moved.x << ", " << moved.top << ".." << moved.bottom;
-    // Two lines more in 28 pixels, and the newest record still in view.
     EXPECT_TRUE(WaitUntil([&] { return LinesShown(t) == shown + 2; })) << LinesShown(t);
     EXPECT_EQ(ScrollPosition(t), position - 2);
 
     ShowWindow(t.window_, SW_MINIMIZE);
     ASSERT_TRUE(WaitUntil([&] { return IsIconic(t.window_) != FALSE; }));
     ShowWindow(t.window_, SW_RESTORE);
-    ASSERT_TRUE(WaitUntil([&] { return IsIconic(t.window_) == FALSE; }));
-    ASSERT_TRUE(t.app_->Barrier());
+    ASSERT_TRUE(WaitUntil([&] { return IsIconic(t.window_) == FALSE; }) && t.app_->Barrier());
     const std::vector<RECT> restored = rects();
     for (size_t i = 0; i < after.size(); ++i) {
         EXPECT_TRUE(EqualRect(&restored[i], &after[i])) << "control " << kFollows[i].id;
     }
 }
 
+// Towards the user is up; half a notch waits for the other half; one message moves one line
+// however far the wheel turned; neither end is passed.
 void WheelScrollsALineANotch(GuiTest& t) {
     const int last = ScrollPosition(t);
     ASSERT_GT(last, 2);
@@ -474,8 +424,6 @@ void WheelScrollsALineANotch(GuiTest& t) {
         EXPECT_TRUE(t.app_->Barrier());
         return ScrollPosition(t);
     };
-    // Towards the user is up; half a notch waits for the other half; one message moves one
-    // line however far the wheel turned; neither end is passed.
     const std::pair<int, int> turns[] = {{120, last - 1},  {60, last - 1}, {60, last - 2},
                                          {-360, last - 1}, {-120, last},   {-120, last}};
     for (const auto& [delta, position] : turns) EXPECT_EQ(after(delta), position) << delta;
@@ -494,9 +442,8 @@ void TenThousandRecordsScrolledToTheMiddle(GuiTest& t) {
     PostMessageW(t.window_, WM_VSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), bar);
     ASSERT_TRUE(t.app_->Barrier());
     EXPECT_EQ(ScrollPosition(t), last / 2);
-    const std::vector<COLORREF> colours = LogLineColours(Panel(t), t.dpi_);
-    EXPECT_EQ(static_cast<int>(colours.size()), shown);
-    for (COLORREF colour : colours) EXPECT_EQ(colour, RGB(150, 255, 255)) << std::hex << colour;
+    EXPECT_EQ(LogLineColours(Panel(t), t.dpi_),
+              std::vector<COLORREF>(static_cast<size_t>(shown), RGB(150, 255, 255)));
 }
 
 // On a scaled screen the chart's scale, its labels, the header bands and the log lines grow
@@ -504,7 +451,7 @@ void TenThousandRecordsScrolledToTheMiddle(GuiTest& t) {
 void ScaledPanelCutsNothing(GuiTest& t) {
     const int dpi = t.dpi_;
     const gui::Picture panel = Panel(t);
-    const int width = panel.Width();
+    const int width = panel.width;
     const int strip = Px(UnitsCovering(width, dpi) - kPanelChartStripPixels, dpi);
     const Axis axis = FindAxis(panel, dpi);
     ASSERT_GE(axis.x, strip) << "no gauge in the chart strip";
@@ -512,37 +459,30 @@ void ScaledPanelCutsNothing(GuiTest& t) {
     const RECT frame = gui::RectIn(t.Control(IDC_CHART_FRAME), t.window_);
     const int scaleUnits = UnitsCovering(frame.bottom, dpi) - UnitsCovering(frame.top, dpi) - 66;
     EXPECT_NEAR(axis.bottom - axis.top, Px(scaleUnits, dpi), 2) << "the scale did not grow";
-    auto blackInRow = [&](int y, int left, int right) {
-        for (int x = left; x <= right; ++x) {
-            if (panel.At(x, y) == kBlack) return true;
+    auto blackIn = [&](int top, int bottom, int left, int right) {
+        for (int y = top; y <= bottom; ++y) {
+            for (int x = left; x <= right; ++x) {
+                if (panel.At(x, y) == kBlack) return true;
+            }
         }
         return false;
     };
     for (int i = 0; i < 5; ++i) {
         const int y = axis.top + (axis.bottom - axis.top) * i / 4;
-        bool label = false;
-        for (int row = y - Px(5, dpi); row <= y + Px(5, dpi); ++row) {
-            label = label || blackInRow(row, strip + 2, axis.x - Px(10, dpi));
-        }
-        EXPECT_TRUE(label) << "no label at the major tick " << i;
+        EXPECT_TRUE(blackIn(y - Px(5, dpi), y + Px(5, dpi), strip + 2, axis.x - Px(10, dpi)))
+            << "no label at the major tick " << i;
     }
-    for (int y = Px(kLogAreaTopPixels, dpi) + 1; y < panel.Height() - 1; ++y) {
-        EXPECT_NE(panel.At(strip + 1, y), kBlack) << "cut at the strip's left, row " << y;
-        EXPECT_NE(panel.At(width - 2, y), kBlack) << "cut at the panel's right, row " << y;
-    }
-    EXPECT_FALSE(blackInRow(Px(25, dpi) - 1, 1, width - 2)) << "status band cut";
-    EXPECT_FALSE(blackInRow(Px(kLogAreaTopPixels, dpi) - 1, 1, width - 2)) << "counters band cut";
+    const int logTop = Px(kLogAreaTopPixels, dpi);
+    EXPECT_FALSE(blackIn(logTop + 1, panel.height - 2, strip + 1, strip + 1)) << "cut at the strip";
+    EXPECT_FALSE(blackIn(logTop + 1, panel.height - 2, width - 2, width - 2)) << "cut at the right";
+    EXPECT_FALSE(blackIn(Px(25, dpi) - 1, Px(25, dpi) - 1, 1, width - 2)) << "status band cut";
+    EXPECT_FALSE(blackIn(logTop - 1, logTop - 1, 1, width - 2)) << "counters band cut";
 }
 
-Step ScaledLogFillsThePanel() {
-    return Step([](GuiTest& t) {
-        EXPECT_EQ(
-            static_cast<int>(LinesShown(t)),
-            LinesPerPage(WholeUnitsIn(gui::ClientSize(t.Control(IDC_RESULTS_PANEL)).cy, t.dpi_)));
-    });
+void ScaledLogFillsThePanel(GuiTest& t) {
+    const int units = WholeUnitsIn(gui::ClientSize(t.Control(IDC_RESULTS_PANEL)).cy, t.dpi_);
+    EXPECT_EQ(static_cast<int>(LinesShown(t)), LinesPerPage(units));
 }
-
-// --- Other checks ---------------------------------------------------------------------------
 
 // The program's line, the card's name as the list shows it, then the card's seven lines.
 void StartUpNamesTheFirstCard(GuiTest& t) {
@@ -552,7 +492,7 @@ void StartUpNamesTheFirstCard(GuiTest& t) {
     const std::vector<LoggedRecord> log = t.app_->Log();
     ASSERT_EQ(log.size(), 9u);
     EXPECT_EQ(log[1].text, gui::ComboEntry(devices, 0));
-    EXPECT_TRUE(StartsWith(log[1].text, L"PCIe-0, Windows ID:{")) << Narrow(log[1].text);
+    EXPECT_TRUE(Matches(log[1], L"PCIe-0, Windows ID:{", {})) << Narrow(log[1].text);
 }
 
 // Modal, owned by the main window, without a system menu; its block sizes.
@@ -560,39 +500,35 @@ void ConfigurationIsModal(GuiTest& t) {
     EXPECT_FALSE(IsWindowEnabled(t.window_));
     EXPECT_EQ(GetWindow(t.dialog_, GW_OWNER), t.window_);
     EXPECT_EQ(GetWindowLongW(t.dialog_, GWL_STYLE) & (WS_SYSMENU | WS_CAPTION), WS_CAPTION);
-    const wchar_t* sizes[] = {L"1MB", L"2MB", L"4MB", L"8MB", L"16MB", L"32MB", L"64MB"};
-    ASSERT_EQ(gui::Send(t.Item(IDC_BLOCK_SIZE_LIST), CB_GETCOUNT), 7);
-    for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(gui::ComboEntry(t.Item(IDC_BLOCK_SIZE_LIST), i), sizes[i]);
+    std::vector<std::wstring> sizes;
+    for (int i = 0; i < gui::Send(t.Item(IDC_BLOCK_SIZE_LIST), CB_GETCOUNT); ++i) {
+        sizes.push_back(gui::ComboEntry(t.Item(IDC_BLOCK_SIZE_LIST), i));
+    }
+    EXPECT_EQ(sizes, (std::vector<std::wstring>{L"1MB", L"2MB", L"4MB", L"8MB", L"16MB", L"32MB",
+                                                L"64MB"}));
 }
 
-// What the configuration dialog shows.
+// What the configuration dialog shows. A fresh start's: incrementing is checked although the
+// constant radio says "(default)".
 struct Settings {
-    const wchar_t* load;
-    int blockIndex;
-    int direction;
-    int pattern;
-    const wchar_t* constant;
-    bool detailed;
-    bool stop;
+    const wchar_t *load, *constant;
+    int blockIndex, direction, pattern;
+    bool detailed, stop;
 };
-// A fresh start's: incrementing is checked although the constant radio says "(default)".
-constexpr Settings kDefaults = {L"100", 3,    IDC_READ_WRITE_RADIO, IDC_INCREMENTING_RADIO, L"170",
+constexpr Settings kDefaults = {L"100", L"170", 3, IDC_READ_WRITE_RADIO, IDC_INCREMENTING_RADIO,
                                 false,  false};
-constexpr Settings kChanged = {L"37", 6, IDC_WRITE_RADIO, IDC_RANDOM_RADIO, L"99", true, true};
+constexpr Settings kChanged = {L"37", L"99", 6, IDC_WRITE_RADIO, IDC_RANDOM_RADIO, true, true};
 
 std::vector<Step> Shows(const Settings& s) {
     std::vector<Step> steps = {Is(IDC_LOAD_EDIT, s.load),
+                               Is(IDC_CONSTANT_EDIT, s.constant),
                                Sends(IDC_LOAD_TRACKBAR, TBM_GETPOS, std::stoi(s.load)),
                                Sends(IDC_BLOCK_SIZE_LIST, CB_GETCURSEL, s.blockIndex),
-                               Is(IDC_CONSTANT_EDIT, s.constant),
                                Checked(IDC_DETAILED_LOGGING, s.detailed),
                                Checked(IDC_STOP_ON_ERROR, s.stop)};
-    for (int id : {IDC_READ_RADIO, IDC_WRITE_RADIO, IDC_READ_WRITE_RADIO}) {
-        steps.push_back(Checked(id, id == s.direction));
-    }
-    for (int id : {IDC_CONSTANT_RADIO, IDC_INCREMENTING_RADIO, IDC_RANDOM_RADIO}) {
-        steps.push_back(Checked(id, id == s.pattern));
+    for (int id : {IDC_READ_RADIO, IDC_WRITE_RADIO, IDC_READ_WRITE_RADIO, IDC_CONSTANT_RADIO,
+                   IDC_INCREMENTING_RADIO, IDC_RANDOM_RADIO}) {
+        steps.push_back(Checked(id, id == s.direction || id == s.pattern));
     }
     return steps;
 }
@@ -623,31 +559,31 @@ std::vector<Step> LoadLeft(const wchar_t* typed, const wchar_t* left) {
     return {Focus(IDC_LOAD_EDIT), Type(IDC_LOAD_EDIT, typed), Focus(IDC_DETAILED_LOGGING),
             Is(IDC_LOAD_EDIT, left)};
 }
-// The about box shows the version and closes with `close` (a key, or a button's step).
+
+void OwnedWithoutSystemMenu(GuiTest& t) {
+    EXPECT_EQ(GetWindowLongW(t.dialog_, GWL_STYLE) & WS_SYSMENU, 0);
+    EXPECT_EQ(GetWindow(t.dialog_, GW_OWNER), t.window_);
+}
+// The about box shows the version and closes with `close`.
 std::vector<Step> AboutClosedBy(Step close) {
-    return {Click(IDC_ABOUT),
-            Dialog(kAbout),
-            Is(IDC_VERSION_TEXT, L"Brixlanetool V1.0 (1001) WIN64"),
-            Is(IDC_WEB_ADDRESS, L"www.korvenix.example"),
-            Is(IDC_NOTICE_TEXT, L"\u00A9 2026 Korvenix. All rights reserved."),
-            Step([](GuiTest& t) {
-                EXPECT_EQ(GetWindowLongW(t.dialog_, GWL_STYLE) & WS_SYSMENU, 0);
-                EXPECT_EQ(GetWindow(t.dialog_, GW_OWNER), t.window_);
-            }),
-            Shot(L"about_box"),
-            std::move(close),
-            Closed(kAbout)};
+    return Seq(Click(IDC_ABOUT), Dialog(kAbout), Step(OwnedWithoutSystemMenu),
+               Is(IDC_VERSION_TEXT, L"Brixlanetool V1.0 (1001) WIN64"),
+               Is(IDC_WEB_ADDRESS, L"www.korvenix.example"),
+               Is(IDC_NOTICE_TEXT, L"\u00A9 2026 Korvenix. All rights reserved."),
+               Shot(L"about_box"), std::move(close), Closed(kAbout));
 }
 
 std::wstring TemporaryPath(const wchar_t* name) {
     wchar_t folder[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, folder);
-    return std::wstring(folder) + name + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    return folder + (name + std::to_wstring(GetCurrentProcessId())) + L".txt";
 }
 
-// In the open save dialog: the proposal (BrixlaneLog.txt in a folder of our own under the
-// documents, made for it), then `path` named and Save pressed.
+// Save pressed; in its dialog, owned by the main window, the proposal is BrixlaneLog.txt in a
+// folder of our own under the documents, made for it; `path` named and Save pressed.
 void SaveAs(GuiTest& t, const std::wstring& path) {
+    for (const Step& step : {Click(IDC_SAVE_LOG), Dialog(kSave)}) step(t);
+    if (t.HasFatalFailure()) return;
     EXPECT_EQ(GetWindow(t.dialog_, GW_OWNER), t.window_);
     wchar_t documents[MAX_PATH] = {};
     ASSERT_TRUE(SUCCEEDED(
@@ -667,28 +603,22 @@ void SaveAs(GuiTest& t, const std::wstring& path) {
                  reinterpret_cast<LPARAM>(t.Item(IDOK)));
 }
 
-// The saved file: a header of four lines, then every record of the live log, "\r\n" ended.
-// (Each line's bytes are the export's unit test.)
+// The saved file: four lines of header, then every record of the live log (the bytes of each
+// line are the export's unit test).
 void SavedFileHoldsTheLog(GuiTest& t) {
     const std::wstring path = TemporaryPath(L"bxl-export-");
     DeleteFileW(path.c_str());
-    Click(IDC_SAVE_LOG)(t);
-    Dialog(kSave)(t);
     SaveAs(t, path);
-    Closed(kSave)(t);
-    NoBox(kError)(t);  // the export runs before a later message is handled
+    for (const Step& step : {Closed(kSave), NoBox(kError)}) step(t);  // the export comes first
     const std::string content = gui::ReadWholeFile(path);
     DeleteFileW(path.c_str());
     const size_t live = t.app_->Log().size();
     ASSERT_GE(live, 12u) << "the run logged too little";
-    ASSERT_GT(content.size(), 2u) << "nothing saved";
     size_t lines = 0;
     for (size_t at = 0; (at = content.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
     EXPECT_EQ(lines, live + 4);
-    EXPECT_EQ(content.substr(content.size() - 2), "\r\n");
-    const std::string header = "KORVENIX Brixlane Log file\r\n" + std::string(26, '=') +
-                               "\r\nNumber of records logged: " + std::to_string(live) + "\r\n\r\n";
-    EXPECT_EQ(content.substr(0, header.size()), header);
+    EXPECT_NE(content.find("Number of records logged: " + std::to_string(live) + "\r\n"),
+              std::string::npos);
 }
 
 // Another program holds the file open and shares it with nobody: after the dialog's own
@@ -698,17 +628,12 @@ void HeldFileIsReportedByName(GuiTest& t) {
     HANDLE held = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    Click(IDC_SAVE_LOG)(t);
-    Dialog(kSave)(t);
     SaveAs(t, path);
     const HWND save = t.dialog_;
     t.dialog_ = nullptr;
     EXPECT_TRUE(WaitUntil([&] {
         for (HWND ask : t.app_->Dialogs(kSave)) {
-            if (ask != save && GetDlgItem(ask, IDYES)) {
-                PostMessageW(ask, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(GetDlgItem(ask, IDYES)));
-            }
+            if (ask != save && GetDlgItem(ask, IDYES)) PostMessageW(ask, WM_COMMAND, IDYES, 0);
         }
         return !t.app_->Dialogs(kError).empty();
     }));
@@ -718,6 +643,10 @@ void HeldFileIsReportedByName(GuiTest& t) {
     EXPECT_EQ(size.QuadPart, 0) << "something was written into the held file";
     CloseHandle(held);
     DeleteFileW(path.c_str());
+}
+// Arguments the program cannot use: a box naming the problem, then exit status 2.
+std::vector<Step> Refused(std::wstring says) {
+    return {Box(L"Brixlanetool", says), Exit(2, 15000)};
 }
 
 constexpr const wchar_t* kResultsCards = L"--simulate=cards=2,only=1,corrupt=3";  // 1 corrupts
@@ -730,10 +659,9 @@ const std::vector<Case> kCases = {
     {"RunDisablesTheTestInputsUntilItsSummary", L"--simulate",
      Seq(Start(), AllEnabled(false), Category(L"Loopback"), Stop(), Count(kPassed, 1),
          Count(L"Test failed", 0), AllEnabled(true))},
-    // Every pass logs a line and asks for a repaint from the test thread, and each repaint of
-    // a window as large as the screen costs the most; no live log file slows the test thread.
-    // The window port must still leave the refresh timer its turn, or it is late to see that
-    // the run's time has passed (unpaced, a run here took from 2 to over 15 s).
+    // Each pass logs a line and asks for a repaint of a screen-sized window, with no log file to
+    // slow the test thread: the window port must still leave the refresh timer its turn to end
+    // the run (unpaced, a run here took from 2 to over 15 s).
     {"FloodOfLogRecordsStillLetsTheRefreshTimerEndTheRun", L"--simulate",
      Seq(Step([](GuiTest& t) {
              SetWindowPos(t.window_, nullptr, 0, 0, 2500, 1550, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -751,12 +679,10 @@ const std::vector<Case> kCases = {
     {"ClosingDuringALoopbackEndsPromptlyWithoutASummary", L"--simulate",
      Seq(Start(), Category(L"Loopback"), Post(WM_CLOSE), Exit(0, 5000), Count(L"Test passed", 0),
          Count(L"Test failed", 0))},
-    // The first transfer blocks for 5 minutes, far beyond the closing waits (about 22.5 s).
+    // The first transfer blocks for 5 minutes, far beyond the closing waits (about 22.5 s); the
+    // closing sequence's unit test stalls a benchmark too.
     {"ClosingGivesUpOnAStalledLoopback", L"--simulate=stall=300000",
      Seq(Start(), Record(L"Testing device "), Post(WM_CLOSE), Exit(0, 120000))},
-    {"ClosingGivesUpOnAStalledBenchmark", L"--simulate=stall=300000",
-     Seq(Click(IDC_BENCHMARK_RADIO), Checked(IDC_BENCHMARK_RADIO), Start(),
-         Record(L"Testing device "), Post(WM_CLOSE), Exit(0, 120000))},
     {"PowerStatusChangeStopsTheRunAndLogsSuspend", L"--simulate",
      Seq(Start(), Category(L"Loopback"), Post(WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE),
          Record(L"Suspend", L"ERROR"), Is(IDC_START_STOP, L"Start"), Count(kPassed, 1))},
@@ -788,15 +714,10 @@ const std::vector<Case> kCases = {
          Box(L"No card selected", L"Please select a PCIe device from the available devices list"),
          Is(IDC_START_STOP, L"Start")),
      true},
-    // Arguments the program cannot use: a box naming the problem, then exit status 2.
-    {"UnknownArgumentIsRefused", L"--bogus",
-     Seq(Box(L"Brixlanetool", L"Unknown argument: --bogus"), Exit(2, 15000)), true},
-    {"LogFileWithoutANameIsRefused", L"--log-file=",
-     Seq(Box(L"Brixlanetool", L"--log-file"), Exit(2, 15000)), true},
-    {"BadSimulationItemsAreRefusedByName", L"--simulate=cards=many",
-     Seq(Box(L"Brixlanetool", L"cards"), Exit(2, 15000)), true},
-    {"UnknownSimulationItemIsRefusedByName", L"--simulate=warp=9",
-     Seq(Box(L"Brixlanetool", L"warp"), Exit(2, 15000)), true},
+    {"UnknownArgumentIsRefused", L"--bogus", Refused(L"Unknown argument: --bogus"), true},
+    {"LogFileWithoutANameIsRefused", L"--log-file=", Refused(L"--log-file"), true},
+    {"BadSimulationItemsAreRefusedByName", L"--simulate=cards=many", Refused(L"cards"), true},
+    {"UnknownSimulationItemIsRefusedByName", L"--simulate=warp=9", Refused(L"warp"), true},
     // Escape goes through the main window's dialog manager as command 2, Configure's id.
     {"EscapeOpensTheConfigurationWithTheDefaultsOnlyWhileNoTestRuns", L"--simulate",
      Seq(Key(VK_ESCAPE), Dialog(kConfig), Shows(kDefaults),
@@ -877,7 +798,7 @@ const std::vector<Case> kScaledCases = {
      Seq(Click(IDC_BENCHMARK_RADIO), Alive(), Start(), BothBars(), Step([](GuiTest& t) {
              if (t.dpi_ == 144) gui::SaveScreenshot(t.window_, L"benchmark_running_150_percent");
          }),
-         Stop(), Step(ScaledPanelCutsNothing), FillLog(), ScaledLogFillsThePanel()),
+         Stop(), Step(ScaledPanelCutsNothing), FillLog(), Step(ScaledLogFillsThePanel)),
      false, true},
 };
 

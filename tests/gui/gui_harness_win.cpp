@@ -1,90 +1,78 @@
 #include "gui_harness_win.h"
 
 #include <cstdio>
-#include <cwchar>
 
 namespace gui {
 
 namespace {
 
-constexpr DWORD kPollMs = 20;
-constexpr UINT kSendTimeoutMs = 5000;
-constexpr DWORD kKillWaitMs = 10000;
-constexpr int kChartFrameId = 1109;  // hidden edit of the main window, used as a barrier
-constexpr const wchar_t* kMainWindowClass = L"BRIXLANE";
-constexpr const wchar_t* kDialogClass = L"#32770";
-// The record line: 24 characters of time, ": ", an 11-character category, "- ", the text.
-constexpr size_t kCategoryColumn = 26;
-constexpr size_t kCategoryChars = 11;
-constexpr size_t kTextColumn = 39;
+constexpr int kChartFrameId = 1109;  // a hidden edit of the main window: the barrier's target
+// A record line: 24 characters of time, ": ", an 11-character category, "- ", the text.
+constexpr size_t kCategoryColumn = 26, kCategoryChars = 11, kTextColumn = 39;
 
-std::wstring ClassName(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
-std::wstring Utf8ToWide(const std::string& text) {
-    if (text.empty()) return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        length);
-    return wide;
-}
-
-std::wstring TemporaryLogPath() {
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    wchar_t path[MAX_PATH] = {};
-    GetTempFileNameW(folder, L"bxl", 0, path);  // creates it empty; the program appends
-    return path;
-}
-
-// Every program the tests start belongs to one job that dies with this process, so that not
-// even a crash of the test program leaves a window behind.
+// Every program started here joins one job that dies with this process, so that not even a
+// crash of the test program leaves a window behind.
 HANDLE TestJob() {
     static HANDLE job = [] {
         HANDLE created = CreateJobObjectW(nullptr, nullptr);
-        if (!created) return created;
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
-                                sizeof(limits));
+        if (created) {
+            SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
+                                    sizeof(limits));
+        }
         return created;
     }();
     return job;
 }
 
-// The top-level windows of a process of one class (and caption, unless null).
-struct WindowSearch {
-    DWORD processId;
-    const wchar_t* className;
-    const std::wstring* caption;
-    bool hiddenToo;
+// The top-level windows of process `pid` of one class (and caption, unless null).
+std::vector<HWND> TopWindows(DWORD pid, const wchar_t* className, const wchar_t* caption,
+                             bool hiddenToo) {
     std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || (!search->hiddenToo && !IsWindowVisible(window)) ||
-        ClassName(window) != search->className) {
-        return TRUE;
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid && (hiddenToo || IsWindowVisible(w))) found.push_back(w);
     }
-    wchar_t caption[256] = {};
-    GetWindowTextW(window, caption, 256);
-    if (!search->caption || *search->caption == caption) search->found.push_back(window);
-    return TRUE;
+    return found;
 }
 
-BOOL CALLBACK FindTextStatic(HWND child, LPARAM context) {
-    auto* text = reinterpret_cast<std::wstring*>(context);
-    if (ClassName(child) != L"Static") return TRUE;
-    *text = WindowText(child);
-    return text->empty();
+// Has everything repainted, then captures `rect` of the screen until two captures agree (a
+// window being repainted is not caught halfway; a running log may never settle).
+std::vector<BYTE> SettledCapture(HWND window, const RECT& rect, BITMAPINFOHEADER* header) {
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    *header = {};
+    header->biSize = sizeof(*header);
+    header->biWidth = width;
+    header->biHeight = height;
+    header->biPlanes = 1;
+    header->biBitCount = 24;
+    auto capture = [&] {
+        HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+        SelectObject(memory, old);
+        std::vector<BYTE> pixels(((static_cast<size_t>(width) * 3 + 3) & ~size_t{3}) * height);
+        GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+                  reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+        return pixels;
+    };
+    std::vector<BYTE> pixels = capture();
+    WaitUntil(
+        [&] {
+            std::vector<BYTE> again = capture();
+            pixels.swap(again);
+            return again == pixels;
+        },
+        3000);
+    return pixels;
 }
 
 }  // namespace
@@ -96,30 +84,30 @@ Config& TheConfig() {
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (condition()) return true;
+    while (!condition()) {
         if (GetTickCount64() >= deadline) return condition();
-        Sleep(kPollMs);
+        Sleep(20);
     }
+    return true;
 }
 
 AppUnderTest::AppUnderTest(const std::wstring& arguments, bool withLogFile) {
-    std::wstring commandLine = L"\"" + TheConfig().programPath + L"\" " + arguments;
+    std::wstring line = L"\"" + TheConfig().programPath + L"\" " + arguments;
     if (withLogFile) {
-        logPath_ = TemporaryLogPath();
-        commandLine += L" --log-file \"" + logPath_ + L"\"";
+        wchar_t folder[MAX_PATH] = {}, path[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, folder);
+        GetTempFileNameW(folder, L"bxl", 0, path);  // made empty; the program appends
+        logPath_ = path;
+        line += L" --log-file \"" + logPath_ + L"\"";
     }
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
-    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back(L'\0');
-    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, nullptr, &startup, &process_)) {
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &process_)) {
         process_ = {};
-        std::fwprintf(stderr, L"cannot start %ls (error %lu)\n", commandLine.c_str(),
-                      GetLastError());
+        std::fwprintf(stderr, L"cannot start %ls (error %lu)\n", line.c_str(), GetLastError());
         return;
     }
     if (HANDLE job = TestJob()) AssignProcessToJobObject(job, process_.hProcess);
@@ -128,24 +116,24 @@ AppUnderTest::AppUnderTest(const std::wstring& arguments, bool withLogFile) {
 
 AppUnderTest::~AppUnderTest() {
     if (process_.hProcess) {
-        // Whatever the test left behind (a failed assertion, an open message box), the
-        // program must not outlive it.
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.hProcess, 1);
-            WaitForSingleObject(process_.hProcess, kKillWaitMs);
-        }
+        // Whatever the test left (a failed assertion, an open box), the program goes with it.
+        TerminateProcess(process_.hProcess, 1);
+        WaitForSingleObject(process_.hProcess, 10000);
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
     }
     if (!logPath_.empty()) DeleteFileW(logPath_.c_str());
 }
 
+bool AppUnderTest::Running() const {
+    return Started() && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
 HWND AppUnderTest::WaitForMainWindow(DWORD timeoutMs) {
     WaitUntil(
         [&] {
-            WindowSearch search = {process_.dwProcessId, kMainWindowClass, nullptr, false, {}};
-            EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-            mainWindow_ = search.found.empty() ? nullptr : search.found[0];
+            const auto found = TopWindows(process_.dwProcessId, L"BRIXLANE", nullptr, false);
+            mainWindow_ = found.empty() ? nullptr : found[0];
             return mainWindow_ || !Running();
         },
         timeoutMs);
@@ -153,9 +141,7 @@ HWND AppUnderTest::WaitForMainWindow(DWORD timeoutMs) {
 }
 
 std::vector<HWND> AppUnderTest::Dialogs(const std::wstring& caption, bool hiddenToo) const {
-    WindowSearch search = {process_.dwProcessId, kDialogClass, &caption, hiddenToo, {}};
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return TopWindows(process_.dwProcessId, L"#32770", caption.c_str(), hiddenToo);
 }
 
 HWND AppUnderTest::WaitForDialog(const std::wstring& caption, DWORD timeoutMs) const {
@@ -165,36 +151,25 @@ HWND AppUnderTest::WaitForDialog(const std::wstring& caption, DWORD timeoutMs) c
 }
 
 bool AppUnderTest::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
-    if (!Started() || WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) {
-        return false;
-    }
-    GetExitCodeProcess(process_.hProcess, exitCode);
-    return true;
-}
-
-bool AppUnderTest::Running() const {
-    return Started() && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+    return Started() && WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0 &&
+           GetExitCodeProcess(process_.hProcess, exitCode);
 }
 
 std::vector<LoggedRecord> AppUnderTest::Log() const {
     std::vector<LoggedRecord> records;
     const std::string content = ReadWholeFile(logPath_);
-    size_t start = 0;
-    for (;;) {
-        const size_t end = content.find('\n', start);
-        if (end == std::string::npos) break;  // a line still being written is not a record
-        std::string line = content.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::wstring wide = Utf8ToWide(line);
-        if (wide.size() < kTextColumn) continue;
-        LoggedRecord record;
-        record.category = wide.substr(kCategoryColumn, kCategoryChars);
-        while (!record.category.empty() && record.category.back() == L' ') {
-            record.category.pop_back();
-        }
-        record.text = wide.substr(kTextColumn);
-        records.push_back(record);
+    // A line still being written (no '\n' yet) is not a record.
+    for (size_t start = 0, end; (end = content.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        const size_t length = end - start - (end > start && content[end - 1] == '\r');
+        std::wstring line(length, L'\0');
+        line.resize(MultiByteToWideChar(CP_UTF8, 0, content.data() + start,
+                                        static_cast<int>(length), line.data(),
+                                        static_cast<int>(length)));
+        if (line.size() < kTextColumn) continue;
+        std::wstring category = line.substr(kCategoryColumn, kCategoryChars);
+        category.erase(category.find_last_not_of(L' ') + 1);
+        records.push_back({category, line.substr(kTextColumn)});
     }
     return records;
 }
@@ -204,33 +179,29 @@ int AppUnderTest::WaitForRecord(const std::wstring& prefix, DWORD timeoutMs) con
     WaitUntil(
         [&] {
             const std::vector<LoggedRecord> records = Log();
-            for (size_t i = 0; i < records.size(); ++i) {
-                if (records[i].text.compare(0, prefix.size(), prefix) == 0) {
-                    index = static_cast<int>(i);
-                    return true;
-                }
+            for (index = 0; index < static_cast<int>(records.size()); ++index) {
+                if (records[index].text.compare(0, prefix.size(), prefix) == 0) return true;
             }
+            index = -1;
             return false;
         },
         timeoutMs);
     return index;
 }
 
+// Posts a harmless change to the hidden chart placement edit and waits until it is made.
 bool AppUnderTest::Barrier() const {
-    HWND frame = Control(kChartFrameId);
-    if (!frame) return false;
+    HWND frame = GetDlgItem(mainWindow_, kChartFrameId);
     const UINT value = ++barrierValue_;
-    PostMessageW(frame, EM_SETLIMITTEXT, value, 0);
-    return WaitUntil([&] { return Send(frame, EM_GETLIMITTEXT, 0, 0) == value; });
+    return frame && PostMessageW(frame, EM_SETLIMITTEXT, value, 0) &&
+           WaitUntil([&] { return Send(frame, EM_GETLIMITTEXT, 0, 0) == value; });
 }
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                             &result)) {
-        return -1;
-    }
-    return static_cast<LRESULT>(result);
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)
+               ? static_cast<LRESULT>(result)
+               : -1;
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
@@ -251,25 +222,19 @@ std::string ReadWholeFile(const std::wstring& path) {
 HWND FocusOf(HWND window) {
     GUITHREADINFO info = {};
     info.cbSize = sizeof(info);
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
-    return info.hwndFocus;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus
+                                                                              : nullptr;
 }
 
 std::wstring WindowText(HWND window) {
     wchar_t text[512] = {};
-    if (Send(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)) < 0) return {};
-    return text;
+    return Send(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)) < 0 ? L"" : text;
 }
 
 std::wstring ComboEntry(HWND combo, int index) {
-    const LRESULT length = Send(combo, CB_GETLBTEXTLEN, index, 0);
-    if (length < 0) return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    if (Send(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data())) < 0) {
-        return {};
-    }
-    text.resize(static_cast<size_t>(length));
-    return text;
+    wchar_t text[512] = {};
+    if (Send(combo, CB_GETLBTEXTLEN, index) >= 512) return L"(too long)";
+    return Send(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text)) < 0 ? L"" : text;
 }
 
 RECT RectIn(HWND control, HWND parent) {
@@ -286,70 +251,15 @@ SIZE ClientSize(HWND window) {
 }
 
 std::wstring MessageBoxText(HWND box) {
-    // The box's window is found by its caption as soon as it exists, which can be before its
-    // text control does: wait for the text.
     std::wstring text;
-    WaitUntil([&] {
-        text.clear();
-        EnumChildWindows(box, FindTextStatic, reinterpret_cast<LPARAM>(&text));
-        return !text.empty();
-    });
+    WaitUntil([&] { return !(text = WindowText(GetDlgItem(box, 0xFFFF))).empty(); });
     return text;
 }
 
-namespace {
-
-// What the screen shows inside `rect`, as 24-bit bottom-up rows.
-std::vector<BYTE> CaptureScreen(const RECT& rect, BITMAPINFOHEADER* header) {
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, old);
-
-    *header = {};
-    header->biSize = sizeof(*header);
-    header->biWidth = width;
-    header->biHeight = height;
-    header->biPlanes = 1;
-    header->biBitCount = 24;
-    header->biCompression = BI_RGB;
-    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    std::vector<BYTE> pixels(static_cast<size_t>(stride) * static_cast<size_t>(height));
-    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-              reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
-// Has everything repainted, then captures `rect` until two captures agree (a running log may
-// never stop changing; then the last capture is as good as any).
-std::vector<BYTE> SettledCapture(HWND window, const RECT& rect, BITMAPINFOHEADER* header) {
-    RedrawWindow(window, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    std::vector<BYTE> pixels = CaptureScreen(rect, header);
-    WaitUntil(
-        [&] {
-            std::vector<BYTE> again = CaptureScreen(rect, header);
-            const bool settled = again == pixels;
-            pixels.swap(again);
-            return settled;
-        },
-        3000);
-    return pixels;
-}
-
-}  // namespace
-
 COLORREF Picture::At(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) return RGB(255, 255, 255);
-    const size_t stride = (static_cast<size_t>(width_) * 3 + 3) & ~size_t{3};
-    const BYTE* pixel = &rows_[stride * static_cast<size_t>(height_ - 1 - y) + 3 * x];
+    if (x < 0 || y < 0 || x >= width || y >= height) return RGB(255, 255, 255);
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+    const BYTE* pixel = &rows[stride * static_cast<size_t>(height - 1 - y) + 3 * x];
     return RGB(pixel[2], pixel[1], pixel[0]);
 }
 
@@ -359,26 +269,24 @@ Picture CaptureClient(HWND window) {
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
     if (rect.right <= rect.left || rect.bottom <= rect.top) return {};
     BITMAPINFOHEADER header;
-    std::vector<BYTE> pixels = SettledCapture(window, rect, &header);
-    return Picture(rect.right - rect.left, rect.bottom - rect.top, std::move(pixels));
+    std::vector<BYTE> rows = SettledCapture(window, rect, &header);
+    return {rect.right - rect.left, rect.bottom - rect.top, std::move(rows)};
 }
 
 void SaveScreenshot(HWND window, const std::wstring& name) {
-    if (TheConfig().screenshotDir.empty()) return;
-    CreateDirectoryW(TheConfig().screenshotDir.c_str(), nullptr);
     RECT rect = {};
     GetWindowRect(window, &rect);
-    if (rect.right <= rect.left || rect.bottom <= rect.top) return;
+    if (TheConfig().screenshotDir.empty() || rect.right <= rect.left) return;
+    CreateDirectoryW(TheConfig().screenshotDir.c_str(), nullptr);
     BITMAPINFOHEADER header;
-    std::vector<BYTE> pixels = SettledCapture(window, rect, &header);
-
-    BITMAPFILEHEADER fileHeader = {};
-    fileHeader.bfType = 0x4D42;  // "BM"
-    fileHeader.bfOffBits = sizeof(fileHeader) + sizeof(header);
-    fileHeader.bfSize = fileHeader.bfOffBits + static_cast<DWORD>(pixels.size());
+    const std::vector<BYTE> pixels = SettledCapture(window, rect, &header);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof(file) + sizeof(header);
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
     const std::wstring path = TheConfig().screenshotDir + L"\\" + name + L".bmp";
     if (std::FILE* out = _wfopen(path.c_str(), L"wb")) {
-        std::fwrite(&fileHeader, sizeof(fileHeader), 1, out);
+        std::fwrite(&file, sizeof(file), 1, out);
         std::fwrite(&header, sizeof(header), 1, out);
         std::fwrite(pixels.data(), 1, pixels.size(), out);
         std::fclose(out);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,9 +18,7 @@ namespace {
 std::wstring WindowsPath(const std::string& path) {
     std::wstring wide(path.begin(), path.end());
     if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;
-    for (wchar_t& c : wide) {
-        if (c == L'/') c = L'\\';
-    }
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
     return wide;
 }
 
@@ -53,23 +52,20 @@ constexpr int kPlainDpi = 96;
 
 // The prefix's screen dpi, which every Wine program reads once, when it starts.
 int LogPixels() {
-    DWORD dpi = 0;
-    DWORD size = sizeof(dpi);
-    if (RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &dpi,
-                     &size) != ERROR_SUCCESS) {
-        return 0;
-    }
-    return static_cast<int>(dpi);
+    DWORD dpi = 0, size = sizeof(dpi);
+    return RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr,
+                        &dpi, &size) == ERROR_SUCCESS
+               ? static_cast<int>(dpi)
+               : kPlainDpi;
 }
 void SetLogPixels(int dpi) {
     const DWORD value = static_cast<DWORD>(dpi);
     RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &value, sizeof(value));
 }
 
-// Runs this program again, with the same command line, on a screen of `dpi`; the prefix's own
-// dpi is put back afterwards. Its exit code, or 1.
+// Runs this program again, with the same command line, on a screen of `dpi`; the prefix is put
+// back to 96 dpi afterwards. Its exit code, or 1.
 int RunAgainAtDpi(int dpi) {
-    const int saved = LogPixels();
     SetLogPixels(dpi);
     std::wstring line = GetCommandLineW();
     STARTUPINFOW startup = {};
@@ -83,14 +79,7 @@ int RunAgainAtDpi(int dpi) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
-    // A plain run leaves the prefix at 96 dpi, whatever it found.
-    if (dpi == kPlainDpi) {
-        SetLogPixels(dpi);
-    } else if (saved > 0) {
-        SetLogPixels(saved);
-    } else {
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
-    }
+    SetLogPixels(kPlainDpi);
     return static_cast<int>(exitCode);
 }
 
@@ -119,9 +108,7 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (dpi != (LogPixels() > 0 ? LogPixels() : kPlainDpi)) {
-        return RunAgainAtDpi(dpi);
-    }
+    if (dpi != LogPixels()) return RunAgainAtDpi(dpi);
     if (argc < 2) {
         std::fprintf(stderr, "usage: gui_tests PROGRAM [SCREENSHOT_FOLDER] [gtest options]\n");
         return 2;

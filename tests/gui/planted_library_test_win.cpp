@@ -32,14 +32,10 @@ TEST(PlantedLibrary, MsimgBesideTheProgramIsNotLoaded) {
     ASSERT_TRUE(DeleteFileW(marker.c_str())) << "the planted library left no marker";
 
     const std::wstring overrides = std::wstring(L"Software\\Wine\\AppDefaults\\") + kCopyName;
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (overrides + L"\\DllOverrides").c_str(), 0,
-                              nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
     const wchar_t nativeFirst[] = L"native,builtin";
-    RegSetValueExW(key, L"msimg32", 0, REG_SZ, reinterpret_cast<const BYTE*>(nativeFirst),
-                   sizeof(nativeFirst));
-    RegCloseKey(key);
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (overrides + L"\\DllOverrides").c_str(),
+                              L"msimg32", REG_SZ, nativeFirst, sizeof(nativeFirst)),
+              ERROR_SUCCESS);
     const std::wstring realProgram = gui::TheConfig().programPath;
     gui::TheConfig().programPath = program;
     {
