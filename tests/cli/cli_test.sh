@@ -103,13 +103,19 @@ assert len(d["described_passes"]) == 10 and f"diagnose: {more} more passes with 
 fi
 
 # With the JSON on standard output, the records and the diagnosis make way to standard error.
-if run "uncounted error-status bit" 0 --simulate=aer-unc=0x80000 loopback --minutes 0.02 --diagnose --json -; then
-    expect "ECRC is a note" err.txt -E "^diagnose: note: .*ECRC Error \(uncorrectable status bit 19\)"
-    json_check "ECRC is noted, not counted, and the card passes" out.txt '
+# Surprise Down (uncorrectable bit 5), ECRC (19) and a reserved correctable bit (1) are noted
+# once when first seen and once with their count at the end, never counted.
+if run "uncounted error-status bits" 0 --simulate=aer-unc=0x80020,aer-cor=0x2 loopback --minutes 0.02 --diagnose --json -; then
+    json_check "uncounted bits are notes, and the card passes" out.txt '
 (c,) = r
+n = c["results"]["passes"]
 assert "START OF PCIE TEST - LOOPBACK TEST" in err and "Test passed: PCIe-0" in err
-notes = c["diagnosis"]["uncounted_error_status"]
-assert notes == [{"register": "uncorrectable", "bit": 19, "name": "ECRC Error", "passes": c["results"]["passes"]}], notes
+assert c["diagnosis"]["uncounted_error_status"] == [{"register": g, "bit": b, "name": m, "passes": n} for g, b, m in (
+    ("uncorrectable", 5, "Surprise Down Error"), ("uncorrectable", 19, "ECRC Error"), ("correctable", 1, "Reserved"))]
+notes = re.findall(r"^diagnose: note: (.*)$", err, re.M)
+bits = ["Surprise Down Error (uncorrectable status bit 5)", "ECRC Error (uncorrectable status bit 19)", "Reserved (correctable status bit 1)"]
+assert notes == [f"pass 1: {m} reported; the event log does not count it" for m in bits] + [
+    f"{m} was reported in {n} of {n} passes; not counted as an error" for m in bits], notes
 assert c["results"]["errors"]["total"] == 0 and c["verdict"] == "passed"'
 fi
 
@@ -162,10 +168,13 @@ done <<CASES
 info on a card that will not open|PCIe-0, Windows ID:$guid: The card could not be opened|--simulate=no-open info
 info on a card with a bad signature|: The card's signature is wrong|--simulate=bad-signature info
 loopback on a card that will not open|failed: The card could not be opened; |--simulate=no-open loopback --minutes 0.02 --stall-timeout 1
-link expected of a card that will not open|failed: The card could not be opened|--simulate=no-open loopback --expect-link gen4x4
+link expected of a card that will not open|failed: The card could not be opened|--simulate=no-open loopback --expect-link gen4x4 --diagnose --json $work/noopen.json
 benchmark that moved no block|failed read transfer(s); no block moved|--simulate=fail-read=1 benchmark --direction read --block-mb 1 --minutes 0.02
 stalled card|no transfer completed in 3 s: the card or its driver|--simulate=stall=600000 loopback --stall-timeout 3 --json $work/stall.json
 CASES
+json_check "an unopened card has no facts, results or diagnosis" noopen.json '
+(c,) = r
+assert (c["card"]["link_width"], c["card"]["driver_version"], c["results"], c["diagnosis"]) == (None,) * 4, c'
 json_check "the stall is the stalled card's reason" stall.json '
 assert [(c["verdict"], c["results"], c["reasons"]) for c in r] == [("failed", None, ["no transfer completed in 3 s: the card or its driver stopped answering"])], r'
 # A summary that waits on purpose (a tenth of a second per slot) is no stall.

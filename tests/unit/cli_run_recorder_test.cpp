@@ -1,52 +1,15 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <tuple>
 
+#include "card/card_connection.h"
 #include "cli/rate_histogram.h"
 #include "cli/run_recorder.h"
-#include "engine/loopback.h"
-#include "engine/run_observer.h"
-#include "engine_world.h"
 
 namespace {
-
-// Real runs of the engine over the simulated card, watched by the recorder as the runner
-// watches them; each line it says is counted by its start.
-class RunRecorderTest : public EngineWorld {
-  protected:
-    void WatchRun(const char* cards, int passes) {
-        UseCards(cards);
-        recorder.Begin(RecordedTest::Loopback, true,
-                       [this](const std::wstring& s) { said.push_back(s); });
-        alsoTell = &recorder;
-        Run(Request(), passes);
-        recorder.Finish();
-    }
-    int Said(const std::wstring& prefix) const {
-        return static_cast<int>(std::count_if(said.begin(), said.end(), [&](const std::wstring& s) {
-            return s.rfind(prefix, 0) == 0;
-        }));
-    }
-    RunRecorder recorder;
-    std::vector<std::wstring> said;
-};
-
-TEST_F(RunRecorderTest, UncountedErrorStatusBitsAreNamedInNotes) {
-    // ECRC (uncorrectable 19) and Surprise Down (5), and a reserved correctable bit (1): each
-    // said once when first seen, and once with its count at the end.
-    WatchRun("rate=unlimited,aer-unc=0x80020,aer-cor=0x2", 3);
-    EXPECT_EQ(recorder.Diagnosed().uncountedBits[1][1], 3u);
-    const std::wstring once[] = {
-        L"diagnose: note: pass 1: ECRC Error (uncorrectable status bit 19) reported; the event log "
-        L"does not count it",
-        L"diagnose: note: Surprise Down Error (uncorrectable status bit 5) was reported in 3 of 3 "
-        L"passes; not counted as an error",
-        L"diagnose: note: Reserved (correctable status bit 1) was reported in 3 of 3 passes; not "
-        L"counted as an error",
-    };
-    for (const auto& line : once) EXPECT_EQ(Said(line), 1) << std::string(line.begin(), line.end());
-    EXPECT_EQ(Said(L"diagnose: note: pass "), 3);
-}
 
 // A card that keeps only the two buffers the recorder reads; never opened or closed.
 struct FakeCard {
