@@ -3,11 +3,8 @@
 # loopback/benchmark x with and without --stop-on-error. Each cell must end by itself within
 # its bound, exit with the status its outcome calls for (not a signal), and say the truth:
 # the summary, the verdict, the logged failures and the JSON results agree with each other
-# and with the fault. Whether the card was closed is not visible through the runner; the
-# engine-level matrix in the unit tests checks that. Usage:
-#   cli_fault_matrix.sh [RUNNER...] CLI   e.g. cli_fault_matrix.sh build/brixlanetool-cli
-#                                              cli_fault_matrix.sh cmake/wine-run.sh build-win/brixlanetool-cli.exe
-# BRIXLANE_MATRIX_JOBS cells run at once (default 2).
+# and with the fault (the unit tests' matrix checks that the card was closed). Usage:
+#   cli_fault_matrix.sh [RUNNER...] CLI   (BRIXLANE_MATRIX_JOBS cells at once, default 2)
 set -u
 cli=("$@")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -49,10 +46,8 @@ sed -nE 's/.*\{kUncorrectableStatusOffset, (0x[0-9A-Fa-f]+),.*/aer-unc=\1/p; s/.
     "$status_header" >"$work/bits"
 sed -nE 's/.*L"PCIe error: ([^"(]*) \((Unc|C)orrectable\)".*/\1/p' "$status_header" >"$work/bit_names"
 bit_count=$(wc -l <"$work/bits")
-if [ "$bit_count" -eq 0 ] || [ "$bit_count" -ne "$(wc -l <"$work/bit_names")" ]; then
-    echo "FAIL the error-status bits could not be read from $status_header"
-    exit 1
-fi
+[ "$bit_count" -gt 0 ] && [ "$bit_count" -eq "$(wc -l <"$work/bit_names")" ] ||
+    { echo "FAIL the error-status bits could not be read from $status_header"; exit 1; }
 paste -d'|' "$work/bits" "$work/bit_names" | sed 's/|/|fail|pass|/' >>"$work/faults"
 
 # cell N OPTIONS TEST STOP EXPECT BIT_NAME: runs one cell within its bound and leaves its
@@ -68,8 +63,6 @@ cell() {
     [ "$stop" = 0 ] || args+=(--stop-on-error $([ "$test" = loopback ] && echo --diagnose))
     timeout -k 5 "$hang_bound" "${cli[@]}" "${args[@]}" >"$dir/out" 2>"$dir/err" </dev/null
     local status=$?
-    tr -d '\r' <"$dir/out" >"$dir/out.txt"
-    tr -d '\r' <"$dir/err" >"$dir/err.txt"
     printf '%s\n' "$options" "$test" "$stop" "$expect" "$bit_name" "$status" \
         "$((SECONDS - start))" >"$dir/cell"
 }
@@ -78,8 +71,7 @@ started=$SECONDS
 n=0
 while IFS='|' read -r options loopback benchmark bit_name; do
     for test in loopback benchmark; do
-        expect=$loopback
-        [ "$test" = loopback ] || expect=$benchmark
+        expect=$loopback && [ "$test" = loopback ] || expect=$benchmark
         for stop in 0 1; do
             n=$((n + 1))
             while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n; done
@@ -93,18 +85,16 @@ wait
 python3 - "$work/cells" "$n" "$bit_count" "$hang_bound" "$((SECONDS - started))" <<'PYTHON'
 import json, os, re, sys
 
-cells_dir, count, bit_count, hang_bound, wall = sys.argv[1:6]
-count, bit_count = int(count), int(bit_count)
+cells_dir, wall = sys.argv[1], sys.argv[5]
+count, bit_count, hang_bound = map(int, sys.argv[2:5])
 
 
 def check(test, stop, expect, bit_name, status, elapsed, out, err, json_path):
     lines = lambda pattern: re.findall(pattern, out, re.M)
 
     # timeout's status, or its KILL when the runner outlived the TERM.
-    if status == 124 or (status == 137 and elapsed >= int(hang_bound)):
-        raise AssertionError(f"still running after {hang_bound}s")
-    if status > 128:
-        raise AssertionError(f"ended by signal {status - 128}")
+    assert status != 124 and (status != 137 or elapsed < hang_bound), f"still running after {hang_bound}s"
+    assert status <= 128, f"ended by signal {status - 128}"
     want = {"pass": 0, "fail": 1, "nocard": 3}[expect]
     assert status == want, f"exit status {status}, expected {want}"
     assert "Test passed" not in out or expect == "pass", "a failing run printed Test passed"
@@ -112,13 +102,10 @@ def check(test, stop, expect, bit_name, status, elapsed, out, err, json_path):
     if expect == "nocard":
         assert "No Korvenix PCIe test cards have been detected." in err, "no-card message missing"
         assert "START OF PCIE" not in out, "a test started without a card"
-        assert not os.path.exists(json_path) or json.load(open(json_path, encoding="utf-8")) == [], \
-            "JSON results without a card"
+        assert not os.path.exists(json_path) or json.load(open(json_path)) == [], "JSON results without a card"
         return
 
-    results = json.load(open(json_path, encoding="utf-8"))
-    assert len(results) == 1, f"{len(results)} JSON objects for one card"
-    c = results[0]
+    (c,) = json.load(open(json_path, encoding="utf-8"))
     assert (c["card"]["slot"], c["test"]) == (0, test), (c["card"]["slot"], c["test"])
     assert c["settings"]["stop_on_error"] == stop, c["settings"]
     assert c["verdict"] == ("passed" if expect == "pass" else "failed"), c["verdict"]
@@ -173,20 +160,17 @@ def check(test, stop, expect, bit_name, status, elapsed, out, err, json_path):
 passed = 0
 for n in range(1, count + 1):
     folder = os.path.join(cells_dir, str(n))
-    with open(os.path.join(folder, "cell"), encoding="utf-8") as f:
-        options, test, stop, expect, bit_name, status, elapsed = f.read().split("\n")[:7]
+    options, test, stop, expect, bit_name, status, elapsed = open(os.path.join(folder, "cell")).read().split("\n")[:7]
     name = ("clean" if options == "-" else options) + " " + test + " --stop-on-error" * (stop == "1")
-    out, err = (open(os.path.join(folder, f), encoding="utf-8", errors="replace").read()
-                for f in ("out.txt", "err.txt"))
+    out, err = (open(os.path.join(folder, f), encoding="utf-8", errors="replace").read().replace("\r", "")
+                for f in ("out", "err"))
     try:
         check(test, stop == "1", expect, bit_name, int(status), int(elapsed), out, err,
               os.path.join(folder, "results.json"))
     except Exception as problem:  # an assertion, or JSON that does not parse
         print(f"FAIL {name}: {type(problem).__name__}: {problem}"[:600])
-        for line in [l for l in out.splitlines() if "blocks " not in l][-6:]:
-            print("     out:", line)
-        for line in err.splitlines()[-4:]:
-            print("     err:", line)
+        print("".join(f"     out: {l}\n" for l in [l for l in out.splitlines() if "blocks " not in l][-6:]) +
+              "".join(f"     err: {l}\n" for l in err.splitlines()[-4:]), end="")
         continue
     passed += 1
     print(f"ok   {name} ({elapsed}s)")

@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
 # Runs brixlanetool-cli under valgrind for one whole short loopback run and one whole short
-# benchmark run on the simulated card, each ending by itself; fails on any memory error or
-# any definitely or indirectly lost block. Usage:
-#   cli_leak_check.sh CLI [sanitized]
-# Exits 77 (skipped) without valgrind, or for a sanitized build, whose runtime cannot run
-# under valgrind.
+# benchmark run on the simulated card; fails on any memory error or any definitely or
+# indirectly lost block. Usage: cli_leak_check.sh CLI [sanitized]
+# Exits 77 (skipped) without valgrind, or for a sanitized build, which cannot run under valgrind.
 set -u
 cli=$1
 skip() { echo "skipped: $1"; exit 77; }
@@ -16,39 +14,26 @@ trap 'rm -rf "$work"' EXIT
 # glibc's AVX2 wmemcmp compares whole 32-byte vectors and may read past the end of a short
 # string within the same page; the bytes beyond never decide the result. Valgrind 3.19 has
 # no replacement for it and reports every such compare of two card paths.
-cat >"$work/glibc.supp" <<'SUPPRESSIONS'
-{
-   wmemcmp-avx2-reads-whole-vectors
-   Memcheck:Addr32
-   fun:__wmemcmp_avx2_movbe
-}
-SUPPRESSIONS
+printf '{\n wmemcmp-avx2-reads-whole-vectors\n Memcheck:Addr32\n fun:__wmemcmp_avx2_movbe\n}\n' >"$work/glibc.supp"
 
-# Valgrind's own exit status for an error, apart from the runner's 0-3. Each run is 0.02
-# minutes plus valgrind's start-up and leak search, 5 to 10 s; one still going after 120 s
-# is hung.
-valgrind_error=99 hang_bound=120 failed=0
-
-# check NAME ARGS...: one run under valgrind that must pass cleanly.
-check() {
-    local name=$1
+# Valgrind's exit status for an error is apart from the runner's 0-3. A run takes 5 to 10 s
+# with valgrind's start-up and leak search; one still going after 120 s is hung.
+failed=0
+check() {  # check NAME ARGS...: one run under valgrind that must pass cleanly
+    local name=$1 start=$SECONDS
     shift
-    local start=$SECONDS
-    timeout -k 5 "$hang_bound" valgrind --leak-check=full --errors-for-leak-kinds=definite,indirect \
-        --error-exitcode="$valgrind_error" --suppressions="$work/glibc.supp" --log-file="$work/$name.valgrind" \
-        "$cli" "$@" --json "$work/$name.json" --log "$work/$name.log" \
-        >"$work/$name.out" 2>"$work/$name.err" </dev/null
+    timeout -k 5 120 valgrind --leak-check=full --errors-for-leak-kinds=definite,indirect \
+        --error-exitcode=99 --suppressions="$work/glibc.supp" --log-file="$work/$name.valgrind" \
+        "$cli" "$@" --json "$work/$name.json" --log "$work/$name.log" >/dev/null 2>"$work/$name.err" </dev/null
     local status=$?
-    local elapsed=$((SECONDS - start))
     if [ "$status" -eq 0 ] && grep -q "ERROR SUMMARY: 0 errors" "$work/$name.valgrind"; then
-        echo "ok   $name (${elapsed}s): $(grep -m1 "in use at exit:" "$work/$name.valgrind" |
-            sed 's/^==[0-9]*== *//')"
+        echo "ok   $name ($((SECONDS - start))s): $(grep -m1 "in use at exit:" "$work/$name.valgrind" | sed 's/^==[0-9]*== *//')"
         return
     fi
     failed=$((failed + 1))
     case $status in
-        124 | 137) echo "FAIL $name: still running after ${hang_bound}s" ;;
-        "$valgrind_error") echo "FAIL $name: memory errors or leaks" ;;
+        124 | 137) echo "FAIL $name: still running after 120s" ;;
+        99) echo "FAIL $name: memory errors or leaks" ;;
         *) echo "FAIL $name: exit status $status" ;;
     esac
     sed 's/^/     valgrind: /' "$work/$name.valgrind" | tail -40
@@ -58,6 +43,5 @@ check() {
 # Small blocks: under valgrind every byte moved is checked.
 check loopback --simulate loopback --minutes 0.02
 check benchmark --simulate benchmark --minutes 0.02 --block-mb 1
-
 echo "$((2 - failed)) of 2 runs clean"
 [ "$failed" -eq 0 ]

@@ -2,39 +2,12 @@
 # brixlanetool-cli's results for CI servers and its live views, read with real parsers (Debian's
 # junitparser, json) and checked against the summary lines the run printed. Usage:
 #   junit_test.py [RUNNER...] CLI      (BRIXLANE_CLI_NATIVE=0 under Wine: no signals, no pty)
-import json, os, pty, re, signal, subprocess, sys, tempfile, time, tty
+import json, os, pty, re, signal, subprocess, time, tty
 from junitparser import JUnitXml, Failure, Skipped
+from runner import check, cli, finish, native, path, run
 
-cli = sys.argv[1:]
-native = os.environ.get("BRIXLANE_CLI_NATIVE", "1") == "1"
-work = tempfile.mkdtemp()
-results = {"ok": 0, "FAIL": 0}
 RECORD = re.compile(r"^\w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4}: \w+ *- ")
 PROGRESS = re.compile(r"card 0  \d+:\d\d:\d\d of 0:00:\d\d  passes \d+  errors \d+  (?:[\d.]+ MB/s|-)")
-
-
-def path(name):
-    return os.path.join(work, name)
-
-
-def run(*args, status):
-    p = subprocess.run(cli + list(args), stdin=subprocess.DEVNULL, capture_output=True,
-                       timeout=120, env=dict(os.environ, LC_ALL="C.UTF-8"))
-    out, err = (s.decode("utf-8").replace("\r\n", "\n") for s in (p.stdout, p.stderr))
-    assert p.returncode == status, (p.returncode, err[-500:])
-    return out, err
-
-
-def check(name):
-    def wrap(f):
-        try:
-            f()
-            results["ok"] += 1
-            print("ok  ", name)
-        except Exception as e:  # every failure is reported, then the next check runs
-            results["FAIL"] += 1
-            print("FAIL", name, repr(e)[:1500])
-    return wrap
 
 
 def summaries(out):
@@ -55,9 +28,7 @@ def _():
                    "--junit", path("r.xml"), "--json", path("r.json"), "--log", log,
                    status=1)
     cards = json.load(open(path("r.json"), encoding="utf-8"))
-    suites = list(JUnitXml.fromfile(path("r.xml")))
-    assert len(suites) == 1
-    suite = suites[0]
+    (suite,) = list(JUnitXml.fromfile(path("r.xml")))
     props = {p.name: p.value for p in suite.properties()}
     assert props["simulate"] == sim, props["simulate"]
     assert (props["test"], props["card"], props["minutes"], props["pattern"]) == (
@@ -178,5 +149,4 @@ if native:
             assert all(not s.strip() or PROGRESS.fullmatch(s.rstrip()) for s in before), repr(line)
         assert not text.split("\n")[-1].split("\r")[-1].strip(), repr(text[-200:])  # taken off
 
-print("%d passed, %d failed" % (results["ok"], results["FAIL"]))
-sys.exit(1 if results["FAIL"] else 0)
+finish()

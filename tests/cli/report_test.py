@@ -1,40 +1,18 @@
 # The runner's new figures and its HTML report on simulated cards, read back with real parsers
 # (json, html.parser) and checked against the summary lines the run printed.
 # usage: report_test.py [EMULATOR] CLI
-import html.parser, json, os, re, subprocess, sys, tempfile
-
-cli = sys.argv[1:]
-work = tempfile.mkdtemp()
-failures = []
-
-
-def check(name, ok):
-    print(("ok   " if ok else "FAIL ") + name)
-    if not ok:
-        failures.append(name)
-
-
-def run(name, *args):
-    js, page = os.path.join(work, name + ".json"), os.path.join(work, name + ".html")
-    p = subprocess.run(cli + ["--simulate=" + args[0]] + list(args[1:]) +
-                       ["--json", js, "--report", page], capture_output=True, timeout=300,
-                       stdin=subprocess.DEVNULL)
-    out = p.stdout.decode("utf-8").replace("\r", "")
-    with open(js, encoding="utf-8") as f:
-        card = json.load(f)[0]
-    with open(page, encoding="utf-8") as f:
-        text = f.read()
-    reader = Page()
-    reader.feed(text)
-    return card, out, reader, text
+import html.parser, json, re
+from runner import expect, finish, path, run
 
 
 class Page(html.parser.HTMLParser):
     """The figure cells, the verdict banners, the plots and the texts of the facts table."""
 
-    def __init__(self):
+    def __init__(self, text):
         super().__init__()
         self.figures, self.verdicts, self.tags, self.cells, self._key, self._cell = {}, [], [], [], None, None
+        self.text = text
+        self.feed(text)
 
     def handle_starttag(self, tag, attrs):
         a = dict(attrs)
@@ -58,6 +36,12 @@ class Page(html.parser.HTMLParser):
             self._cell = None
 
 
+def report(name, sim, *args):
+    out, _ = run("--simulate=" + sim, *args, "--json", path(name + ".json"), "--report", path(name + ".html"))
+    page = Page(open(path(name + ".html"), encoding="utf-8").read())
+    return json.load(open(path(name + ".json"), encoding="utf-8"))[0], out, page
+
+
 def summary_number(out, pattern):
     return int(re.findall(pattern, out)[-1])
 
@@ -68,53 +52,50 @@ def same_figures(page, results, keys):
 
 
 # Every fourth read-back corrupt: errors all through the run, not in one burst.
-card, out, page, text = run("spread", "rate=2000,corrupt=1,corrupt-every=4,driver=<a&\"b\u00e9>",
-                            "loopback", "--minutes", "0.06", "--expect-link", "gen4x4")
+card, out, page = report("spread", "rate=2000,corrupt=1,corrupt-every=4,driver=<a&\"b\u00e9>",
+                         "loopback", "--minutes", "0.06", "--expect-link", "gen4x4")
 r = card["results"]
 tl = r["timeline"]
 passes = summary_number(out, r"(\d+) Operations\.")
-check("timeline passes add up to the summary's operations",
-      sum(p["passes"] for p in tl) == passes == r["passes"])
-check("timeline errors add up to the summary's verification errors",
-      sum(p["errors"] for p in tl) == summary_number(out, r"(\d+) Verification error") > 0)
+expect("timeline passes add up to the summary's operations", sum(p["passes"] for p in tl) == passes == r["passes"])
+expect("timeline errors add up to the summary's verification errors",
+       sum(p["errors"] for p in tl) == summary_number(out, r"(\d+) Verification error") > 0)
 late = [p for p in tl if p["errors"] and p["t_s"] >= tl[-1]["t_s"] - 1]
 early = [p for p in tl if p["errors"] and p["t_s"] <= 1]
-check("errors are spread across the run", len(tl) >= 3 and early and late and
-      all(p["errors"] for p in tl if p["passes"] >= 4))
+expect("errors are spread across the run", len(tl) >= 3 and early and late and
+       all(p["errors"] for p in tl if p["passes"] >= 4))
 rt = r["round_trip_us"]
 order = [rt[k] for k in ("p50", "p90", "p99", "p99_9", "max")]
 # 256 KiB each way at 2000 MiB/s: 250 us, less the histogram's 0.4%.
-check("round-trip percentiles ordered, median no shorter than the link allows",
-      order == sorted(order) and rt["p50"] >= 250 * 0.996)
-check("report figures equal the JSON", same_figures(page, r, ["round_trip_us", "round_trip"]))
-check("report banner fails the card with its reasons", page.verdicts == ["failed"] and
-      all(reason.replace("&", "&amp;") in text for reason in card["reasons"]))
-check("report keeps < & \" and non-ASCII in the driver text", "<a&\"b\u00e9>" in page.cells)
-check("report shows the summary lines, two plots, no script",
-      "Operations." in text and page.tags.count("svg") == 2 and "polyline" in page.tags and
-      "script" not in page.tags and "http" not in text.replace("http://www.w3.org/2000/svg", ""))
+expect("round-trip percentiles ordered, median no shorter than the link allows",
+       order == sorted(order) and rt["p50"] >= 250 * 0.996)
+expect("report figures equal the JSON", same_figures(page, r, ["round_trip_us", "round_trip"]))
+expect("report banner fails the card with its reasons", page.verdicts == ["failed"] and
+       all(reason.replace("&", "&amp;") in page.text for reason in card["reasons"]))
+expect("report keeps < & \" and non-ASCII in the driver text", "<a&\"b\u00e9>" in page.cells)
+expect("report shows the summary lines, two plots, no script",
+       "Operations." in page.text and page.tags.count("svg") == 2 and "polyline" in page.tags and
+       "script" not in page.tags and "http" not in page.text.replace("http://www.w3.org/2000/svg", ""))
 
 # One stalled pass: the longest round trip far above the 99th percentile.
-card, out, page, text = run("stall", "rate=2000,stall=1500", "loopback", "--minutes", "0.06")
+card, out, page = report("stall", "rate=2000,stall=1500", "loopback", "--minutes", "0.06")
 rt = card["results"]["round_trip_us"]
-check("a stalled pass stands far above p99", rt["max"] >= 1.5e6 * 0.99 and rt["max"] > 20 * rt["p99"])
-check("stalled run's report equals its JSON and passes",
-      same_figures(page, card["results"], ["round_trip_us", "round_trip"]) and page.verdicts == ["passed"])
+expect("a stalled pass stands far above p99", rt["max"] >= 1.5e6 * 0.99 and rt["max"] > 20 * rt["p99"])
+expect("stalled run's report equals its JSON and passes",
+       same_figures(page, card["results"], ["round_trip_us", "round_trip"]) and page.verdicts == ["passed"])
 
 # Benchmark: the slow tail of each direction's cycle rates.
-card, out, page, text = run("bench", "rate=2000", "benchmark", "--minutes", "0.06", "--block-mb", "1")
+card, out, page = report("bench", "rate=2000", "benchmark", "--minutes", "0.06", "--block-mb", "1")
 r = card["results"]
 for d in ("read", "write"):
     c = r[d + "_cycle_mib_per_s"]
     tail = [c[k] for k in ("min", "p0_1", "p1", "p10", "p50")]
-    check(d + " cycle percentiles ordered within the summary's minimum and maximum",
-          tail == sorted(tail) and r[d]["min_mib_per_s"] * 0.99 <= c["p0_1"] and
-          c["p50"] <= r[d]["max_mib_per_s"] * 1.01)
-check("benchmark timeline blocks add up to the JSON's",
-      sum(p["blocks"] for p in r["timeline"]) == r["read"]["blocks"] + r["write"]["blocks"])
-check("benchmark report equals the JSON, three plots",
-      same_figures(page, r, ["read_cycle_mib_per_s", "write_cycle_mib_per_s"]) and
-      page.tags.count("svg") == 3 and page.tags.count("polyline") == 2)
-
-print(f"{len(failures)} failed")
-sys.exit(1 if failures else 0)
+    expect(d + " cycle percentiles ordered within the summary's minimum and maximum",
+           tail == sorted(tail) and r[d]["min_mib_per_s"] * 0.99 <= c["p0_1"] and
+           c["p50"] <= r[d]["max_mib_per_s"] * 1.01)
+expect("benchmark timeline blocks add up to the JSON's",
+       sum(p["blocks"] for p in r["timeline"]) == r["read"]["blocks"] + r["write"]["blocks"])
+expect("benchmark report equals the JSON, three plots",
+       same_figures(page, r, ["read_cycle_mib_per_s", "write_cycle_mib_per_s"]) and
+       page.tags.count("svg") == 3 and page.tags.count("polyline") == 2)
+finish()

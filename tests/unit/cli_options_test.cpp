@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -25,17 +26,15 @@ CliOptions Accepted(const std::wstring& line) {
 TEST(CliOptionsTest, ProductionLineOptionsReachTheirFields) {
     const CliOptions b =
         Accepted(L"benchmark --json=- --min-read-rate=1200.5 --min-write-rate 900 --card 3");
-    EXPECT_EQ(b.jsonFile, L"-");
-    EXPECT_EQ(b.minReadRate.value_or(0), 1200.5);
-    EXPECT_EQ(b.minWriteRate.value_or(0), 900.0);
-    EXPECT_EQ(b.card, 3);
+    EXPECT_EQ(
+        std::make_tuple(b.jsonFile, b.minReadRate.value_or(0), b.minWriteRate.value_or(0), b.card),
+        std::make_tuple(std::wstring(L"-"), 1200.5, 900.0, 3));
     const CliOptions l = Accepted(L"loopback --min-loopback-rate 1500.5");
     EXPECT_EQ(l.minLoopbackRate.value_or(0), 1500.5);
     EXPECT_FALSE(l.diagnose || l.allCards || l.expectLink || l.minReadRate || !l.jsonFile.empty());
     // A numbered card after "all" tests that card only.
     const CliOptions one = Accepted(L"loopback --card all --card 2");
-    EXPECT_FALSE(one.allCards);
-    EXPECT_EQ(one.card, 2);
+    EXPECT_EQ(std::make_pair(one.allCards, one.card), std::make_pair(false, 2));
     EXPECT_EQ(Accepted(L"loopback --minutes 35791394").minutes, 35791394.0);
     EXPECT_EQ(Accepted(L"benchmark --block-mb 64").blockMB, 64u);
 }
@@ -67,21 +66,18 @@ TEST(CliOptionsTest, BadArgumentsAreRefusedByName) {
 }
 
 TEST(CliOptionsTest, LinkExpectationsFollowThePcieSpeedsAndWidths) {
-    const struct {
-        const wchar_t* text;
-        int speed, width;  // 0: refused
-    } cases[] = {
+    // Speed, width; 0, 0: refused.
+    const std::tuple<const wchar_t*, int, int> cases[] = {
         {L"GEN3X16", 3, 16}, {L"gen6x32", 6, 32}, {L"gen5x12", 5, 12}, {L"gen0x4", 0, 0},
         {L"gen7x4", 0, 0},   {L"gen4x3", 0, 0},   {L"gen4x04", 0, 0},  {L"gen4x64", 0, 0},
         {L"gen4x", 0, 0},    {L"gen4x4x", 0, 0},
     };
-    for (const auto& c : cases) {
-        LinkExpectation link;
-        const bool ok = ParseLinkExpectation(c.text, &link);
-        EXPECT_EQ(ok, c.speed != 0) << std::string(c.text, c.text + std::wcslen(c.text));
-        if (ok) {
-            EXPECT_EQ(std::make_pair(link.speed, link.width), std::make_pair(c.speed, c.width));
-        }
+    for (const auto& [text, speed, width] : cases) {
+        LinkExpectation link{0, 0};
+        const bool ok = ParseLinkExpectation(text, &link);
+        EXPECT_EQ(std::make_tuple(ok, ok ? link.speed : 0, ok ? link.width : 0),
+                  std::make_tuple(speed != 0, speed, width))
+            << std::string(text, text + std::wcslen(text));
     }
 }
 

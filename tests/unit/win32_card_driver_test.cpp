@@ -7,11 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <tuple>
 
 namespace {
 
@@ -42,8 +42,8 @@ TEST_F(Win32CardDriverTest, NoCardsAndMissingFilesAreReportedAsSuch) {
     };
     for (const std::wstring& path : missing) {
         EXPECT_EQ(driver_.OpenFile(path), kNoHandle);
-        const uint32_t error = driver_.LastError();
-        EXPECT_TRUE(error == kErrorFileNotFound || error == kErrorPathNotFound) << error;
+        EXPECT_TRUE(driver_.LastError() == kErrorFileNotFound ||
+                    driver_.LastError() == kErrorPathNotFound);
     }
     uint32_t done = 99;
     char byte = 0;
@@ -59,19 +59,15 @@ TEST_F(Win32CardDriverTest, ExclusiveOpenPositionedWriteAndReadBackWithCounts) {
     EXPECT_EQ(driver_.OpenFile(path_.wstring()), kNoHandle);
     EXPECT_EQ(driver_.LastError(), kErrorSharingViolation);
 
-    uint32_t done = 0;
-    ASSERT_TRUE(driver_.SetPosition(file, 4));
-    ASSERT_TRUE(driver_.Write(file, "ab", 2, &done));
-    EXPECT_EQ(done, 2u);
+    uint32_t wrote = 0, read = 0, readPastTheEnd = 0;
     char back[16] = {};
-    ASSERT_TRUE(driver_.SetPosition(file, 2));
-    ASSERT_TRUE(driver_.Read(file, back, 4, &done));
-    EXPECT_EQ(done, 4u);
-    EXPECT_EQ(std::memcmp(back, "23ab", 4), 0);
+    ASSERT_TRUE(driver_.SetPosition(file, 4) && driver_.Write(file, "ab", 2, &wrote));
+    ASSERT_TRUE(driver_.SetPosition(file, 2) && driver_.Read(file, back, 4, &read));
+    EXPECT_EQ(std::string(back, 4), "23ab");
     // Past the end a read succeeds with fewer bytes than asked: the caller must check counts.
-    ASSERT_TRUE(driver_.SetPosition(file, 8));
-    ASSERT_TRUE(driver_.Read(file, back, sizeof back, &done));
-    EXPECT_EQ(done, 2u);
+    ASSERT_TRUE(driver_.SetPosition(file, 8) &&
+                driver_.Read(file, back, sizeof back, &readPastTheEnd));
+    EXPECT_EQ(std::make_tuple(wrote, read, readPastTheEnd), std::make_tuple(2u, 4u, 2u));
     driver_.CloseFile(file);
 
     file = driver_.OpenFile(path_.wstring());
