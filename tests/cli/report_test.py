@@ -80,7 +80,10 @@ expect("report shows the summary lines, two plots, no script",
 # One stalled pass: the longest round trip far above the 99th percentile.
 card, out, page = report("stall", "rate=2000,stall=1500", "loopback", "--minutes", "0.06")
 rt = card["results"]["round_trip_us"]
-expect("a stalled pass stands far above p99", rt["max"] >= 1.5e6 * 0.99 and rt["max"] > 20 * rt["p99"])
+# p99 leaves the stall out only when it is one pass in well over a hundred: an instrumented build
+# on a busy machine may manage fewer in the run.
+expect("a stalled pass stands far above p99", rt["max"] >= 1.5e6 * 0.99 and
+       (card["results"]["passes"] < 200 or rt["max"] > 20 * rt["p99"]))
 expect("stalled run's report equals its JSON and passes",
        same_figures(page, card["results"], ["round_trip_us", "round_trip"]) and page.verdicts == ["passed"])
 
