@@ -19,7 +19,7 @@ class RunControlTest : public EngineWorld {
         port.SetSelectedDevice(card);
         TestSettings.loopbackLoadPercent = 99;
         StartTest();
-        ASSERT_TRUE(port.WaitUntil([](RecordingPort&) { return TestCounters.operations > 0; }));
+        ASSERT_TRUE(PollUntil([] { return TestCounters.operations > 0; }));
     }
 };
 
@@ -32,8 +32,7 @@ TEST_F(RunControlTest, StartRunsStopEndsAndTheWindowReturnsToIdleAfterTheSummary
     EXPECT_EQ(TestCounters.startTime, 0);
     ASSERT_TRUE(WaitForIdle());
     EXPECT_EQ(port.Get().enableCalls, (std::vector<bool>{false, true}));
-    // The caption went back only with the summary in the log.
-    EXPECT_EQ(CountStartingWith(L"Test passed: PCIe-0"), 1);
+    EXPECT_EQ(CountStartingWith(L"Test passed: PCIe-0"), 1);  // the caption came after it
     EXPECT_EQ(driver->OpenFileCount(), 0);
 }
 
@@ -69,26 +68,23 @@ TEST_F(RunControlTest, AnUnknownModeLogsAndStartsNoThread) {
     StartTest();
     EXPECT_TRUE(Has(L"No test mode selected", kLogInformation));
     EXPECT_EQ(TestControl.activeThreads, 0);
-    StopTest(false);
 }
 
 TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSeconds) {
-    // Zero, negative and huge lengths never stop a run (nor overflow the comparison).
+    // Zero, negative and huge lengths never stop a run (nor overflow the comparison). The
+    // longest length the runner accepts still ends: 35791394 min is 2147483520 s.
     const struct {
         float minutes;
         int64_t elapsed;
         bool stops;
-    } cases[] = {
-        {1, 60, false},
-        {1, 61, true},
-        {0, 100000000, false},
-        {-5, 100000000, false},
-        {1e30f, 100000000, false},
-        {40000000.0f, 100000000, false},
-        // The longest length the runner accepts still ends: 35791394 min is 2147483520 s.
-        {35791394.0f, 2147483520, false},
-        {35791394.0f, 2147483521, true},
-    };
+    } cases[] = {{1, 60, false},
+                 {1, 61, true},
+                 {0, 100000000, false},
+                 {-5, 100000000, false},
+                 {1e30f, 100000000, false},
+                 {40000000.0f, 100000000, false},
+                 {35791394.0f, 2147483520, false},
+                 {35791394.0f, 2147483521, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.minutes << " min after " << c.elapsed << " s");
         const int beeps = port.Get().beeps;
@@ -110,8 +106,7 @@ TEST(DurationText, ReadsLikeTheCLibraryAndRefusesNonFiniteValues) {
         {L"3minutes", 3.0}, {L"1e999", 0.0},  {L"inf", 0.0}, {L"nan", 0.0},
     };
     for (const auto& [text, minutes] : cases) {
-        EXPECT_EQ(ParseDurationMinutes(text), minutes)
-            << std::string(text, text + std::wcslen(text));
+        EXPECT_EQ(ParseDurationMinutes(text), minutes) << text;
     }
 }
 
