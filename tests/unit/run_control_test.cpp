@@ -73,30 +73,26 @@ TEST_F(RunControlTest, AnUnknownModeLogsAndStartsNoThread) {
 TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSeconds) {
     // Zero, negative and huge lengths never stop a run (nor overflow the comparison). The
     // longest length the runner accepts still ends: 35791394 min is 2147483520 s.
-    const struct {
-        float minutes;
-        int64_t elapsed;
-        bool stops;
-    } cases[] = {{1, 60, false},
-                 {1, 61, true},
-                 {0, 100000000, false},
-                 {-5, 100000000, false},
-                 {1e30f, 100000000, false},
-                 {40000000.0f, 100000000, false},
-                 {35791394.0f, 2147483520, false},
-                 {35791394.0f, 2147483521, true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.minutes << " min after " << c.elapsed << " s");
+    const std::tuple<float, int64_t, bool> cases[] = {{1, 60, false},
+                                                      {1, 61, true},
+                                                      {0, 100000000, false},
+                                                      {-5, 100000000, false},
+                                                      {1e30f, 100000000, false},
+                                                      {40000000.0f, 100000000, false},
+                                                      {35791394.0f, 2147483520, false},
+                                                      {35791394.0f, 2147483521, true}};
+    for (const auto& [minutes, elapsed, stops] : cases) {
+        SCOPED_TRACE(testing::Message() << minutes << " min after " << elapsed << " s");
         const int beeps = port.Get().beeps;
         TestControl.stopRequested = false;
         TestCounters.startTime = 1000;
         TestCounters.elapsedSeconds = -1;
-        TestCounters.runMinutes = c.minutes;
-        CheckRunLength(1000 + c.elapsed);
-        EXPECT_EQ(TestControl.stopRequested, c.stops);
-        EXPECT_EQ(port.Get().beeps, beeps + (c.stops ? 1 : 0));
+        TestCounters.runMinutes = minutes;
+        CheckRunLength(1000 + elapsed);
+        EXPECT_EQ(TestControl.stopRequested, stops);
+        EXPECT_EQ(port.Get().beeps, beeps + (stops ? 1 : 0));
         // A run that ends keeps the last tick it counted for its summary.
-        EXPECT_EQ(TestCounters.elapsedSeconds, c.stops ? -1 : c.elapsed);
+        EXPECT_EQ(TestCounters.elapsedSeconds, stops ? -1 : elapsed);
     }
 }
 
