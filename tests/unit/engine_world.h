@@ -7,14 +7,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <functional>
 #include <memory>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "card/card_connection.h"
 #include "card/card_list.h"
 #include "engine/run_control.h"
 #include "engine/run_observer.h"
@@ -23,7 +17,6 @@
 #include "engine/test_settings.h"
 #include "log/logger.h"
 #include "recording_port.h"
-#include "sim/sim_options.h"
 #include "sim/simulated_card_driver.h"
 
 class EngineWorld : public ::testing::Test {
@@ -97,17 +90,6 @@ class EngineWorld : public ::testing::Test {
         EXPECT_TRUE(PollUntil([] { return !TestThreadAlive(); }));
         SetRunObserver(nullptr);
         return watch.outcome;
-    }
-
-    // A bounded poll, for effects no port call announces.
-    template <typename Predicate>
-    static bool PollUntil(Predicate done, std::chrono::seconds bound = std::chrono::seconds(60)) {
-        const auto deadline = std::chrono::steady_clock::now() + bound;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
     }
 
     // The texts of every record, or of one category's.

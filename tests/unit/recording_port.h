@@ -11,6 +11,18 @@
 
 #include "engine/main_window_port.h"
 
+// A bounded poll until `done()` holds, for effects no port call announces; false if it still
+// does not after `limit`.
+template <typename Predicate>
+bool PollUntil(Predicate done, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 class RecordingPort : public MainWindowPort {
   public:
     struct State {
@@ -59,15 +71,8 @@ class RecordingPort : public MainWindowPort {
     bool InputsEnabled() { return Get().enableCalls.empty() || Get().enableCalls.back(); }
     bool Running() { return Get().running; }
 
-    // A bounded poll until `done(*this)` holds.
-    bool WaitUntil(const std::function<bool(RecordingPort&)>& done,
-                   std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!done(*this)) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
+    bool WaitUntil(const std::function<bool(RecordingPort&)>& done) {
+        return PollUntil([&] { return done(*this); }, std::chrono::seconds(30));
     }
 
   private:
