@@ -38,7 +38,6 @@ class EngineWorld : public ::testing::Test {
         InitTestSettings(TestSettings);
         CreateTheLog();
         theCard = CardConnection();  // theCard outlives every test: forget the last link
-        selectedCard = 0;
         pauses = stopAfterPauses = 0;
         SetPauseSleeper(&CountingSleeper);
     }
@@ -46,7 +45,6 @@ class EngineWorld : public ::testing::Test {
     void TearDown() override {
         TestControl.stopRequested = true;
         PollUntil([] { return !TestThreadAlive(); });
-        SetRunObserver(nullptr);
         shuttingDown = false;  // the closing test leaves it set
         theCard.Close();
         ReleaseCardList();
@@ -82,10 +80,12 @@ class EngineWorld : public ::testing::Test {
         watch.onStart = std::move(onStart);
         watch.alsoTell = alsoTell;
         SetRunObserver(&watch);
-        EXPECT_EQ(StartRun(request), RunStart::Started);
-        if (!PollUntil([&] { return watch.ended.load(); })) {
+        const RunStart started = StartRun(request);
+        EXPECT_EQ(started, RunStart::Started);
+        if (started == RunStart::Started && !PollUntil([&] { return watch.ended.load(); })) {
             TestControl.stopRequested = true;
             ADD_FAILURE() << "run still going after 60 s";
+            PollUntil([&] { return watch.ended.load(); });
         }
         EXPECT_TRUE(PollUntil([] { return !TestThreadAlive(); }));
         SetRunObserver(nullptr);
