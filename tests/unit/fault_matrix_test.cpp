@@ -13,8 +13,7 @@ namespace {
 // transfers.
 struct Case {
     std::string options;
-    bool loopbackPasses, benchmarkFails;
-    bool benchmark = false, stopOnError = false;
+    bool loopbackPasses, benchmarkFails, benchmark = false, stopOnError = false;
 };
 
 std::vector<Case> Cases() {
@@ -39,16 +38,15 @@ std::vector<Case> Cases() {
     for (const ErrorStatusBit& bit : kErrorStatusBits) {
         char mask[16];
         std::snprintf(mask, sizeof mask, "0x%X", bit.mask);
-        cells.push_back({(bit.offset == kUncorrectableStatusOffset ? "aer-unc=" : "aer-cor=") +
-                             std::string(mask),
-                         false, false});
+        const bool unc = bit.offset == kUncorrectableStatusOffset;
+        cells.push_back({(unc ? "aer-unc=" : "aer-cor=") + std::string(mask), false, false});
     }
     std::vector<Case> cases;
-    for (const Case& cell : cells) {
+    for (Case cell : cells) {
         for (int variant = 0; variant < 4; ++variant) {
+            cell.benchmark = variant & 1;
+            cell.stopOnError = variant & 2;
             cases.push_back(cell);
-            cases.back().benchmark = variant & 1;
-            cases.back().stopOnError = variant & 2;
         }
     }
     return cases;
@@ -56,8 +54,7 @@ std::vector<Case> Cases() {
 
 class FaultMatrixTest : public EngineWorld, public ::testing::WithParamInterface<Case> {};
 
-// A run is given 30 passes (or benchmark phases).
-constexpr int kPassLimit = 30;
+constexpr int kPassLimit = 30;  // passes (or benchmark phases) a run is given
 
 TEST_P(FaultMatrixTest, RunEndsTruthfullyClosedAndIdle) {
     const Case& c = GetParam();

@@ -24,7 +24,6 @@ TEST(BenchmarkGroupsTest, GroupsBeyondTheCapAreCountedAndTheJsonSaysSo) {
     EXPECT_EQ(outcome.read.groups.size(), kBenchmarkGroupLimit);
     EXPECT_EQ(outcome.read.groupsOmitted, 3u);
     EXPECT_EQ(outcome.read.groups.back().lastCycle, 10 * kBenchmarkGroupLimit);
-
     RunRecorder run;
     run.Begin(RecordedTest::Benchmark, false, nullptr);
     run.SetOutcome(outcome);
@@ -62,24 +61,18 @@ TEST(ConsolePortTest, RecordsTheRingDroppedBeforeTheyWerePrintedAreReportedAsLos
     DestroyTheLog();
 }
 
-std::wstring Units(std::initializer_list<uint32_t> units) {
-    std::wstring text;
-    for (uint32_t u : units) text += static_cast<wchar_t>(u);
-    return text;
-}
-
 TEST(Utf8Test, SurrogatePairsAreOneCharacterUpToTheirEdgesAndLoneOnesAreReplaced) {
     const std::pair<std::wstring, std::string> cases[] = {
-        {Units({0x7F}), "\x7F"},
-        {Units({0x80}), "\xC2\x80"},  // the first character above 127 takes two bytes
-        {Units({0x7FF, 0x800}), "\xDF\xBF\xE0\xA0\x80"},
-        {Units({0xD800, 0xDC00}), "\xF0\x90\x80\x80"},
-        {Units({0xDBFF, 0xDFFF}), "\xF4\x8F\xBF\xBF"},
-        {Units({0xDBFF}), "\xEF\xBF\xBD"},
-        {Units({0xDC00, 0x41}),
+        {L"\x7F", "\x7F"},
+        {L"\x80", "\xC2\x80"},  // the first character above 127 takes two bytes
+        {L"\x7FF\x800", "\xDF\xBF\xE0\xA0\x80"},
+        {{wchar_t(0xD800), wchar_t(0xDC00)}, "\xF0\x90\x80\x80"},
+        {{wchar_t(0xDBFF), wchar_t(0xDFFF)}, "\xF4\x8F\xBF\xBF"},
+        {{wchar_t(0xDBFF)}, "\xEF\xBF\xBD"},
+        {{wchar_t(0xDC00), L'A'},
          "\xEF\xBF\xBD"
          "A"},
-        {Units({0xD800, 0xE000}), "\xEF\xBF\xBD\xEE\x80\x80"},
+        {{wchar_t(0xD800), wchar_t(0xE000)}, "\xEF\xBF\xBD\xEE\x80\x80"},
     };
     for (const auto& [text, utf8] : cases)
         EXPECT_EQ(ToUtf8(text), utf8) << std::hex << static_cast<uint32_t>(text[0]);

@@ -19,7 +19,7 @@ class RunControlTest : public EngineWorld {
         port.SetSelectedDevice(card);
         TestSettings.loopbackLoadPercent = 99;
         StartTest();
-        ASSERT_TRUE(port.WaitUntil([](RecordingPort&) { return TestCounters.operations > 0; }));
+        ASSERT_TRUE(PollUntil([] { return TestCounters.operations > 0; }));
     }
 };
 
@@ -32,8 +32,7 @@ TEST_F(RunControlTest, StartRunsStopEndsAndTheWindowReturnsToIdleAfterTheSummary
     EXPECT_EQ(TestCounters.startTime, 0);
     ASSERT_TRUE(WaitForIdle());
     EXPECT_EQ(port.Get().enableCalls, (std::vector<bool>{false, true}));
-    // The caption went back only with the summary in the log.
-    EXPECT_EQ(CountStartingWith(L"Test passed: PCIe-0"), 1);
+    EXPECT_EQ(CountStartingWith(L"Test passed: PCIe-0"), 1);  // the caption came after it
     EXPECT_EQ(driver->OpenFileCount(), 0);
 }
 
@@ -69,38 +68,31 @@ TEST_F(RunControlTest, AnUnknownModeLogsAndStartsNoThread) {
     StartTest();
     EXPECT_TRUE(Has(L"No test mode selected", kLogInformation));
     EXPECT_EQ(TestControl.activeThreads, 0);
-    StopTest(false);
 }
 
 TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSeconds) {
-    // Zero, negative and huge lengths never stop a run (nor overflow the comparison).
-    const struct {
-        float minutes;
-        int64_t elapsed;
-        bool stops;
-    } cases[] = {
-        {1, 60, false},
-        {1, 61, true},
-        {0, 100000000, false},
-        {-5, 100000000, false},
-        {1e30f, 100000000, false},
-        {40000000.0f, 100000000, false},
-        // The longest length the runner accepts still ends: 35791394 min is 2147483520 s.
-        {35791394.0f, 2147483520, false},
-        {35791394.0f, 2147483521, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.minutes << " min after " << c.elapsed << " s");
+    // Zero, negative and huge lengths never stop a run (nor overflow the comparison). The
+    // longest length the runner accepts still ends: 35791394 min is 2147483520 s.
+    const std::tuple<float, int64_t, bool> cases[] = {{1, 60, false},
+                                                      {1, 61, true},
+                                                      {0, 100000000, false},
+                                                      {-5, 100000000, false},
+                                                      {1e30f, 100000000, false},
+                                                      {40000000.0f, 100000000, false},
+                                                      {35791394.0f, 2147483520, false},
+                                                      {35791394.0f, 2147483521, true}};
+    for (const auto& [minutes, elapsed, stops] : cases) {
+        SCOPED_TRACE(testing::Message() << minutes << " min after " << elapsed << " s");
         const int beeps = port.Get().beeps;
         TestControl.stopRequested = false;
         TestCounters.startTime = 1000;
         TestCounters.elapsedSeconds = -1;
-        TestCounters.runMinutes = c.minutes;
-        CheckRunLength(1000 + c.elapsed);
-        EXPECT_EQ(TestControl.stopRequested, c.stops);
-        EXPECT_EQ(port.Get().beeps, beeps + (c.stops ? 1 : 0));
+        TestCounters.runMinutes = minutes;
+        CheckRunLength(1000 + elapsed);
+        EXPECT_EQ(TestControl.stopRequested, stops);
+        EXPECT_EQ(port.Get().beeps, beeps + (stops ? 1 : 0));
         // A run that ends keeps the last tick it counted for its summary.
-        EXPECT_EQ(TestCounters.elapsedSeconds, c.stops ? -1 : c.elapsed);
+        EXPECT_EQ(TestCounters.elapsedSeconds, stops ? -1 : elapsed);
     }
 }
 
@@ -110,8 +102,7 @@ TEST(DurationText, ReadsLikeTheCLibraryAndRefusesNonFiniteValues) {
         {L"3minutes", 3.0}, {L"1e999", 0.0},  {L"inf", 0.0}, {L"nan", 0.0},
     };
     for (const auto& [text, minutes] : cases) {
-        EXPECT_EQ(ParseDurationMinutes(text), minutes)
-            << std::string(text, text + std::wcslen(text));
+        EXPECT_EQ(ParseDurationMinutes(text), minutes) << text;
     }
 }
 
