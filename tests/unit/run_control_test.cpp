@@ -50,9 +50,20 @@ TEST_F(RunControlTest, StartIsRefusedWhileThePreviousRunIsStillFinishing) {
     EXPECT_EQ(driver->Stats(3).sessions, 1u);
 }
 
+std::atomic<RecordingPort*> heldPort{nullptr};
+std::atomic<bool> held{false};
+
 TEST_F(RunControlTest, CleanupStopsTheRunAndWaitsForItsThread) {
     TestSettings.detailedLogging = true;
+    // The thread waits in its load pause until the cleanup has handled the window's messages
+    // once, so the cleanup always finds it still running, however fast the last pass ends.
+    heldPort = &port;
+    SetPauseSleeper([](uint32_t) {
+        held = true;
+        PollUntil([] { return heldPort.load()->Get().pumps > 0; });
+    });
     StartOn(0);
+    ASSERT_TRUE(PollUntil([] { return held.load(); }));
     CleanupTests();
     EXPECT_TRUE(TestControl.stopRequested);
     EXPECT_GT(port.Get().pumps, 0);
