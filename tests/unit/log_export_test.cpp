@@ -40,13 +40,11 @@ class UtcTest : public ::testing::Test {
         std::error_code ignored;
         std::filesystem::remove(path, ignored);
     }
-
     std::string WriteAndRead(Logger& log) {
         EXPECT_TRUE(WriteLogFile(path, log));
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-
     std::optional<std::string> savedZone;
     std::filesystem::path path =
         std::filesystem::temp_directory_path() /
@@ -54,35 +52,27 @@ class UtcTest : public ::testing::Test {
          std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".txt");
 };
 
-constexpr char kHeader[] =
-    "KORVENIX Brixlane Log file\r\n"
-    "==========================\r\n";
+const std::string kHeader = "KORVENIX Brixlane Log file\r\n==========================\r\n";
 
-TEST_F(UtcTest, KnownRecordByteForByte) {
-    Logger log;
-    EXPECT_EQ(WriteAndRead(log), std::string(kHeader) + "Number of records logged: 0\r\n\r\n");
+// An empty record is counted but has no line; a full log starts at its oldest record. The file
+// cannot be written into a missing folder, nor onto a full disk.
+TEST_F(UtcTest, KnownRecordsByteForByteAFullLogFromTheOldestAndFailures) {
+    Logger log, full;
+    EXPECT_EQ(WriteAndRead(log), kHeader + "Number of records logged: 0\r\n\r\n");
     SetLogClock([] { return kMar2At140509; });
     log.Add(L"abc", kLogLoopback);
-    log.Add(L"", kLogError);  // counted, but no line
+    log.Add(L"", kLogError);
     log.Add(L"caf\xE9 \x20AC \U0001F600 end", 42);
-    EXPECT_EQ(WriteAndRead(log), std::string(kHeader) +
+    EXPECT_EQ(WriteAndRead(log), kHeader +
                                      "Number of records logged: 3\r\n\r\n"
                                      "Mon Mar  2 14:05:09 2026: Loopback   - abc\r\n"
                                      "Mon Mar  2 14:05:09 2026: ERROR      - caf\xE9 ? ? end\r\n");
-}
-
-TEST_F(UtcTest, FullLogWritesTenThousandLinesFromTheSecondRecord) {
-    Logger log;
     SetLogClock([] { return int64_t{0}; });
-    for (int i = 0; i < 10001; ++i) log.Add(std::to_wstring(i).c_str(), kLogPass);
-    std::string expected = std::string(kHeader) + "Number of records logged: 10000\r\n\r\n";
+    for (int i = 0; i < 10001; ++i) full.Add(std::to_wstring(i).c_str(), kLogPass);
+    std::string expected = kHeader + "Number of records logged: 10000\r\n\r\n";
     for (int i = 1; i <= 10000; ++i)
         expected += "Thu Jan  1 00:00:00 1970: PASS       - " + std::to_string(i) + "\r\n";
-    EXPECT_EQ(WriteAndRead(log), expected);
-}
-
-TEST_F(UtcTest, FailsWhenTheFileCannotBeOpenedOrWritten) {
-    Logger log;
+    EXPECT_EQ(WriteAndRead(full), expected);
     EXPECT_FALSE(WriteLogFile(
         std::filesystem::temp_directory_path() / "no_such_folder_brixlane" / "BrixlaneLog.txt",
         log));
@@ -101,6 +91,7 @@ TEST_F(UtcTest, CtimeLayoutPadsTheDayWithABlankInLocalTime) {
     EXPECT_EQ(CtimeText(0), "Wed Dec 31 19:00:00 1969");
 }
 
+// Each category's name is eleven characters wide; an unknown one reads as an error.
 TEST_F(UtcTest, RecordLineAsBytesAndAsUtf8) {
     LogRecord record{};
     const std::wstring text = L"caf\xE9 \x20AC \U0001F600";
@@ -111,7 +102,6 @@ TEST_F(UtcTest, RecordLineAsBytesAndAsUtf8) {
               "Mon Mar  2 14:05:09 2026: Diagnostics- caf\xE9 ? ?");
     EXPECT_EQ(FormatRecordLine(record, true),
               "Mon Mar  2 14:05:09 2026: Diagnostics- caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
-    // Each category's name, eleven characters wide; an unknown one reads as an error.
     const char* names[] = {"Information", "Loopback   ", "Benchmark  ", "ERROR      ",
                            "Diagnostics", "File op.   ", "Results    ", "Minor Error",
                            "PASS       ", "ERROR      "};

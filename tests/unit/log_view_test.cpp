@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,47 +10,32 @@
 #include "log/logger.h"
 #include "recording_canvas.h"
 
-void PrintTo(const ScrollBarState& s, std::ostream* out) {
-    *out << (s.visible ? "shown " : "hidden ") << s.min << ".." << s.max << " page " << s.page
-         << " pos " << s.pos;
-}
-
 namespace {
 
-class RecordingLogViewPort : public LogViewPort {
-  public:
+struct RecordingLogViewPort : LogViewPort {
     void SetScrollBar(const ScrollBarState& state) override { bar = state; }
     void SetScrollPosition(int32_t position) override { positions.push_back(position); }
     void RedrawPanel() override { ++redraws; }
-
     ScrollBarState bar;
     std::vector<int32_t> positions;
     int redraws = 0;
 };
 
 constexpr int32_t kPanelWidth = 520, kPanelHeight = 297, kLogRight = kPanelWidth - 81;
-
 using K = RecordingCanvas::Kind;
 std::wstring RecordText(int n) { return L"record " + std::to_wstring(n); }
 
 class LogViewTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        TearDown();
-        CreateTheLog();
-        linesPerPage = 16;
-        SetLogViewPort(&port);
-    }
+    void SetUp() override { TearDown(), CreateTheLog(), SetLogViewPort(&port), linesPerPage = 16; }
     void TearDown() override {
-        SetLogViewPort(nullptr);
-        shuttingDown = false;
-        DestroyTheLog();
-        firstShown = lastPage = linesPerPage = 0;
+        SetLogViewPort(nullptr), DestroyTheLog();
+        shuttingDown = false, firstShown = lastPage = linesPerPage = 0;
     }
     // Stores records "record <from>".. and moves the view, as LogAdd and the window do.
     void Add(int n, int from = 0) {
-        for (int i = 0; i < n; ++i) {
-            theLog.load()->Add(RecordText(from + i).c_str(), kLogInformation);
+        for (int i = from; i < from + n; ++i) {
+            theLog.load()->Add(RecordText(i).c_str(), kLogInformation);
             OnLogRecordAdded();
         }
     }
@@ -70,9 +54,9 @@ class LogViewTest : public ::testing::Test {
 
 // The range is 0 .. lastPage + 4 with a page of five, so lastPage is the highest position; a
 // view at the bottom stays there when the room changes, a scrolled one stays where it is.
+// Fewer than fit, a page, one more; a recount keeps a scrolled view, and one at the bottom
+// there; everything fits again; closing freezes the bar. Lines: the room after the adding.
 TEST_F(LogViewTest, ScrollBarFollowsTheRecordsAndTheRoom) {
-    // Fewer than fit, a page, one more; a recount keeps a scrolled view, and one at the bottom
-    // there; everything fits again; closing freezes the bar. Lines: the room after the adding.
     const struct {
         int records, scrolledTo, lines;  // scrolledTo -1: left at the bottom
         bool closing;
@@ -89,7 +73,6 @@ TEST_F(LogViewTest, ScrollBarFollowsTheRecordsAndTheRoom) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.records << " " << c.scrolledTo << " " << c.lines);
-        TearDown();
         SetUp();
         port = RecordingLogViewPort();
         Add(c.records);
@@ -106,8 +89,11 @@ TEST_F(LogViewTest, ScrollBarFollowsTheRecordsAndTheRoom) {
     }
 }
 
-TEST_F(LogViewTest, ScrollCodesMoveTheFirstLineByTheTable) {
-    // 36 records with room for 16: lastPage is 20. Code (42 is none), from, thumb, to.
+// 36 records with room for 16: lastPage is 20. Every code puts the thumb where the view is and
+// repaints, even when nothing moved; then a new record brings a scrolled view back to the
+// bottom, after the range has grown.
+TEST_F(LogViewTest, ScrollCodesMoveTheFirstLineByTheTableAndANewRecordToTheBottom) {
+    // Code (42 is none), from, thumb, to.
     const int cases[][4] = {{kScrollLineUp, 5, 0, 4},
                             {kScrollLineUp, 0, 0, 0},
                             {kScrollLineDown, 19, 0, 20},
@@ -124,86 +110,74 @@ TEST_F(LogViewTest, ScrollCodesMoveTheFirstLineByTheTable) {
     Add(36);
     ASSERT_EQ(lastPage, 20);
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "code " << c[0] << " from " << c[1]);
         firstShown = c[1];
         port.positions.clear();
         const int redrawsBefore = port.redraws;
         ScrollLog(c[0], c[2]);
-        EXPECT_EQ(firstShown, c[3]);
-        // Every code puts the thumb where the view is and repaints, even when nothing moved.
-        EXPECT_EQ(port.positions, (std::vector<int32_t>{c[3]}));
-        EXPECT_EQ(port.redraws, redrawsBefore + 1);
+        EXPECT_EQ(std::make_tuple(firstShown.load(), port.positions, port.redraws),
+                  std::make_tuple(c[3], std::vector<int32_t>{c[3]}, redrawsBefore + 1))
+            << "code " << c[0] << " from " << c[1];
     }
-}
-
-TEST_F(LogViewTest, ANewRecordBringsAScrolledViewBackToTheBottom) {
-    Add(36);
     ScrollLog(kScrollTop, 0);
     Add(1, 36);
-    // The range grows first; the thumb then follows the view to the bottom.
     EXPECT_EQ(
         std::make_tuple(lastPage.load(), firstShown.load(), port.bar.max, port.positions.back()),
         std::make_tuple(21, 21, 25, 21));
     EXPECT_EQ(ShownTexts().back(), RecordText(36));
 }
 
+// An empty record is held but takes no line; the text is cut at the chart strip, not at its
+// line; the fills are not clipped, nor what follows. The colour tells the kind of record.
 TEST_F(LogViewTest, LinesAreCategoryColouredBandsWithTextClippedAtTheChartStrip) {
     const std::wstring longText(290, L'W');
     theLog.load()->Add(L"first", kLogInformation);
-    theLog.load()->Add(L"", kLogError);  // held, but takes no line
+    theLog.load()->Add(L"", kLogError);
     theLog.load()->Add(longText.c_str(), kLogError);
     const RecordingCanvas canvas = Draw();
     const auto rects = canvas.Of(K::Rectangle);
-    ASSERT_EQ(rects.size(), 3u);
+    const auto texts = canvas.Of(K::Text);
+    ASSERT_EQ(std::make_pair(rects.size(), texts.size()), std::make_pair(size_t{3}, size_t{2}));
     EXPECT_EQ(
         std::vector<CanvasRect>({rects[0].rect, rects[1].rect, rects[2].rect}),
         std::vector<CanvasRect>(
             {{0, 49, kLogRight, 63}, {0, 63, kLogRight, 77}, {0, 77, kLogRight, kPanelHeight}}));
     EXPECT_EQ(std::make_pair(rects[1].colour, rects[2].colour),
               std::make_pair(Rgb(255, 64, 64), kWhite));
-    const auto texts = canvas.Of(K::Text);
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(std::make_tuple(texts[1].text, texts[1].y, texts[1].font),
-              std::make_tuple(longText, 63, CanvasFont::LogFont));
-    // Cut at the chart strip, not at its line; the fills are not clipped, nor what follows.
-    EXPECT_EQ(texts[1].clip, (CanvasRect{0, 0, kLogRight, kPanelHeight}));
+    EXPECT_EQ(std::make_tuple(texts[1].text, texts[1].y, texts[1].font, *texts[1].clip),
+              std::make_tuple(longText, 63, CanvasFont::LogFont,
+                              CanvasRect{0, 0, kLogRight, kPanelHeight}));
     for (const auto& rect : rects) EXPECT_FALSE(rect.clip.has_value());
     EXPECT_FALSE(canvas.clip.has_value());
 
-    // Every category's background: the colour tells the kind of record.
     theLog.load()->Clear();
     for (LogCategory c = 0; c < 11; ++c) theLog.load()->Add(L"x", c);
     std::vector<Colour> colours;
     for (const auto& r : Draw().Of(K::Rectangle)) colours.push_back(r.colour);
-    colours.resize(11);
-    EXPECT_EQ(colours, (std::vector<Colour>{Rgb(255, 255, 128), Rgb(150, 255, 255),
-                                            Rgb(200, 150, 200), Rgb(255, 64, 64),
-                                            Rgb(255, 224, 129), kWhite, kWhite, Rgb(255, 116, 61),
-                                            Rgb(128, 255, 128), Rgb(255, 204, 153), kWhite}));
+    EXPECT_EQ(colours, (std::vector<Colour>{
+                           Rgb(255, 255, 128), Rgb(150, 255, 255), Rgb(200, 150, 200),
+                           Rgb(255, 64, 64), Rgb(255, 224, 129), kWhite, kWhite, Rgb(255, 116, 61),
+                           Rgb(128, 255, 128), Rgb(255, 204, 153), kWhite, kWhite}));
 }
 
+// No room, no log, a thumb dragged past the end: nothing shown rather than wrapping round.
 TEST_F(LogViewTest, NoRoomNoLogOrAFirstLineBeyondTheRecordsDrawsNoLines) {
-    // No room, no log, a thumb dragged past the end: nothing shown rather than wrapping round.
-    const struct {
-        bool withLog;
-        int32_t lines, first;
-    } cases[] = {{true, -3, 0}, {false, 16, 0}, {true, 16, 50}};
+    const int32_t cases[][3] = {{1, -3, 0}, {0, 16, 0}, {1, 16, 50}};  // log, lines, first
     for (const auto& c : cases) {
         CreateTheLog();
         theLog.load()->Add(L"x", kLogInformation);
-        if (!c.withLog) DestroyTheLog();
-        linesPerPage = c.lines;
-        firstShown = c.first;
+        if (!c[0]) DestroyTheLog();
+        linesPerPage = c[1];
+        firstShown = c[2];
         const RecordingCanvas canvas = Draw();
-        ASSERT_EQ(canvas.calls.size(), 1u) << c.lines << " " << c.first;
+        ASSERT_EQ(canvas.calls.size(), 1u) << c[1] << " " << c[2];
         EXPECT_EQ(std::make_pair(canvas.calls[0].rect, canvas.calls[0].colour),
                   std::make_pair(CanvasRect{0, 49, kLogRight, kPanelHeight}, kWhite));
     }
 }
 
+// Centred; an odd negative difference truncates; kept off the left and the right edge; wider
+// than the screen: at 0 when centred left of it, flush right otherwise.
 TEST(WindowLayout, CentredDialogStaysOnScreen) {
-    // Centred; an odd negative difference truncates; kept off the left and the right edge;
-    // wider than the screen: at 0 when centred left of it, flush right otherwise.
     const int32_t cases[][5] = {{100, 800, 400, 1280, 300}, {10, 399, 400, 1280, 10},
                                 {-500, 600, 400, 1280, 0},  {1000, 600, 400, 1280, 880},
                                 {-100, 200, 1400, 1280, 0}, {600, 800, 1400, 1280, -120}};

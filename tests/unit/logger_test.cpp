@@ -14,11 +14,10 @@
 
 namespace {
 
-std::wstring Text(const wchar_t* text) { return text ? std::wstring(text) : L"<null>"; }
-
-std::wstring At(Logger& log, int index) {
-    LogCategory category;
-    return Text(log.GetRecord(index, &category, nullptr));
+std::wstring At(Logger& log, int index, LogCategory* category = nullptr) {
+    LogCategory ignored;
+    const wchar_t* text = log.GetRecord(index, category ? category : &ignored, nullptr);
+    return text ? std::wstring(text) : L"<null>";
 }
 
 TEST(LoggerTest, RingKeepsNewestTenThousandAndIndexesFromBothEnds) {
@@ -32,8 +31,7 @@ TEST(LoggerTest, RingKeepsNewestTenThousandAndIndexesFromBothEnds) {
     };
     for (const auto& [index, text] : cases) EXPECT_EQ(At(log, index), text) << index;
     log.Add(L"next", kLogInformation);
-    EXPECT_EQ(At(log, 0), L"2");
-    EXPECT_EQ(At(log, -1), L"next");
+    EXPECT_EQ(At(log, 0) + At(log, -1), L"2next");
 }
 
 TEST(LoggerTest, TextIsCleanedAndCut) {
@@ -61,31 +59,10 @@ TEST(LoggerTest, TextIsCleanedAndCut) {
 
 class TheLogTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        SetMainWindowPort(&port);
-        CreateTheLog();
-    }
-    void TearDown() override {
-        shuttingDown = false;
-        DestroyTheLog();
-        SetMainWindowPort(nullptr);
-    }
+    void SetUp() override { SetMainWindowPort(&port), CreateTheLog(); }
+    void TearDown() override { shuttingDown = false, DestroyTheLog(), SetMainWindowPort(nullptr); }
     RecordingPort port;
 };
-
-TEST_F(TheLogTest, LogAddTellsThePortOncePerRecordAndNothingOnceClosing) {
-    LogAdd(L"one", kLogInformation);
-    LogAdd(L"two", kLogInformation);
-    shuttingDown = true;
-    LogAdd(L"late", kLogInformation);
-    theLog.load()->Add(L"late", kLogInformation);  // a thread that took the log just before
-    EXPECT_EQ(theLog.load()->Count(), 2);
-    EXPECT_EQ(port.Get().logChanged, 2);
-    shuttingDown = false;
-    DestroyTheLog();
-    LogAdd(L"no log", kLogInformation);
-    EXPECT_EQ(port.Get().logChanged, 2);
-}
 
 TEST_F(TheLogTest, LogAddFormattedCutsToFit) {
     const std::wstring long400(400, L'z');
@@ -105,13 +82,21 @@ TEST_F(TheLogTest, LogAddFormattedCutsToFit) {
     for (const auto& c : cases) {
         LogAddFormatted(c.format, c.argument, kLogPass);
         LogCategory category;
-        const std::wstring text = Text(theLog.load()->GetRecord(-1, &category, nullptr));
+        const std::wstring text = At(*theLog.load(), -1, &category);
         EXPECT_EQ(std::make_pair(text, category), std::make_pair(c.expected, kLogPass)) << c.format;
     }
 }
 
-TEST_F(TheLogTest, DestroyWaitsForLateAdders) {
-    // Writing into the freed log is what the sanitizer builds would catch.
+// Closing stops both LogAdd and a thread that took the log just before; writing into the freed
+// log is what the sanitizer builds would catch.
+TEST_F(TheLogTest, LogAddTellsThePortOncePerRecordNothingOnceClosingAndDestroyWaitsForAdders) {
+    LogAdd(L"one", kLogInformation);
+    LogAdd(L"two", kLogInformation);
+    shuttingDown = true;
+    LogAdd(L"late", kLogInformation);
+    theLog.load()->Add(L"late", kLogInformation);
+    EXPECT_EQ(std::make_pair(theLog.load()->Count(), port.Get().logChanged), std::make_pair(2, 2));
+    shuttingDown = false;
     std::atomic<bool> stop{false};
     std::vector<std::thread> adders;
     for (int t = 0; t < 3; ++t)
@@ -123,27 +108,29 @@ TEST_F(TheLogTest, DestroyWaitsForLateAdders) {
     EXPECT_EQ(theLog.load(), nullptr);
     stop = true;
     for (auto& t : adders) t.join();
+    const int changed = port.Get().logChanged;
+    LogAdd(L"no log", kLogInformation);
+    EXPECT_EQ(port.Get().logChanged, changed);
 }
 
+// "<writer> <sequence> " then 40 letters chosen by the sequence: a torn copy shows up as letters
+// that do not match the number. A writer's records in the ring are consecutive and end at its
+// last.
 TEST(LoggerConcurrencyTest, FourWritersKeepNewestUntorn) {
     constexpr int kWriters = 4, kPerWriter = 100000;
     Logger log;
-    // "<writer> <sequence> " then 40 letters chosen by the sequence: a torn copy shows up as
-    // letters that do not match the number.
     auto make = [](int w, int i) {
         return std::to_wstring(w) + L" " + std::to_wstring(i) + L" " +
                std::wstring(40, static_cast<wchar_t>(L'a' + i % 26));
     };
-    auto parse = [&](const wchar_t* text, int* writer, int* sequence) {
-        return std::swscanf(text, L"%d %d", writer, sequence) == 2 &&
-               make(*writer, *sequence) == text;
+    auto parse = [&](const LogRecord& r, int* w, int* i) {
+        return std::swscanf(r.text, L"%d %d", w, i) == 2 && *w >= 0 && *w < kWriters &&
+               make(*w, *i) == r.text;
     };
     std::atomic<int> writing{kWriters}, torn{0};
     std::thread reader([&] {
-        LogRecord record;
-        int writer, sequence;
-        while (writing > 0)
-            torn += log.CopyRecord(-1, &record) && !parse(record.text, &writer, &sequence);
+        LogRecord r;
+        for (int w = 0, i = 0; writing > 0;) torn += log.CopyRecord(-1, &r) && !parse(r, &w, &i);
     });
     std::vector<std::thread> writers;
     for (int w = 0; w < kWriters; ++w)
@@ -154,50 +141,39 @@ TEST(LoggerConcurrencyTest, FourWritersKeepNewestUntorn) {
     for (auto& t : writers) t.join();
     reader.join();
     EXPECT_EQ(torn.load(), 0);
-
-    ASSERT_EQ(log.Count(), 10000);
     std::vector<int> next(kWriters, -1);  // each writer's next expected sequence
-    LogRecord record;
-    for (int i = 0; i < 10000; ++i) {
-        int writer = -1, sequence = -1;
-        ASSERT_TRUE(log.CopyRecord(i, &record) && parse(record.text, &writer, &sequence)) << i;
-        ASSERT_TRUE(writer >= 0 && writer < kWriters);
-        ASSERT_TRUE(next[writer] < 0 || sequence == next[writer]) << "writer " << writer;
-        next[writer] = sequence + 1;
-    }
-    // A writer's records in the ring are consecutive and end at its last.
+    LogRecord r;
+    for (int k = 0, w = -1, i = -1; k < 10000; ++k, next[w] = i + 1)
+        ASSERT_TRUE(log.CopyRecord(k, &r) && parse(r, &w, &i) && (next[w] < 0 || i == next[w]))
+            << k;
     for (int w = 0; w < kWriters; ++w) EXPECT_TRUE(next[w] < 0 || next[w] == kPerWriter) << w;
-}
-
-std::vector<std::wstring> Collect(LogFollower& follower, Logger& log, uint64_t* lost) {
-    std::vector<std::wstring> texts;
-    *lost = follower.CatchUp(log, [&](const LogRecord& r) { texts.emplace_back(r.text); });
-    return texts;
 }
 
 TEST(LogFollowerTest, DeliversEachHeldRecordOnceAndCountsWhatItMissed) {
     Logger log;
     LogFollower follower;
     uint64_t lost = 9;
-    EXPECT_TRUE(Collect(follower, log, &lost).empty());
+    auto collect = [&] {
+        std::vector<std::wstring> texts;
+        lost = follower.CatchUp(log, [&](const LogRecord& r) { texts.emplace_back(r.text); });
+        return texts;
+    };
+    EXPECT_TRUE(collect().empty());
     log.Add(L"a", kLogInformation);
     log.Add(L"", kLogError);  // held, only not shown: not lost
     log.Add(L"b", kLogInformation);
-    EXPECT_EQ(Collect(follower, log, &lost), (std::vector<std::wstring>{L"a", L"b"}));
-    EXPECT_TRUE(lost == 0 && Collect(follower, log, &lost).empty());
-
+    EXPECT_EQ(collect(), (std::vector<std::wstring>{L"a", L"b"}));
+    EXPECT_TRUE(lost == 0 && collect().empty());
     log.Add(L"c", kLogInformation);
     log.Clear();  // cleared before it was delivered: lost
     log.Add(L"d", kLogInformation);
-    EXPECT_EQ(Collect(follower, log, &lost), std::vector<std::wstring>{L"d"});
+    EXPECT_EQ(collect(), std::vector<std::wstring>{L"d"});
     EXPECT_EQ(lost, 1u);
-
     // Falling behind skips to the oldest record held.
     for (int i = 0; i < 25000; ++i) log.Add(std::to_wstring(i).c_str(), kLogInformation);
-    const auto texts = Collect(follower, log, &lost);
-    ASSERT_EQ(std::make_pair(lost, texts.size()), std::make_pair(uint64_t{15000}, size_t{10000}));
-    EXPECT_EQ(std::make_pair(texts.front(), texts.back()),
-              std::make_pair(std::wstring(L"15000"), std::wstring(L"24999")));
+    const auto texts = collect();
+    EXPECT_EQ(std::make_tuple(lost, texts.size(), texts.front(), texts.back()),
+              std::make_tuple(uint64_t{15000}, size_t{10000}, L"15000", L"24999"));
 }
 
 // Every adding thread catches up in its own LogChanged, as the command-line runner does: the
@@ -205,7 +181,7 @@ TEST(LogFollowerTest, DeliversEachHeldRecordOnceAndCountsWhatItMissed) {
 TEST_F(TheLogTest, ConcurrentFollowerCatchUpsPrintEachRecordOnceInLogOrder) {
     constexpr int kThreads = 4, kPerThread = 2000;  // all 8000 stay in the ring to compare with
     LogFollower follower;
-    std::vector<std::wstring> printed;  // only touched under the follower's lock
+    std::vector<std::wstring> printed, held;  // printed only under the follower's lock
     std::atomic<uint64_t> lost{0};
     auto print = [&](const LogRecord& r) { printed.emplace_back(r.text); };
     port.Change([&](RecordingPort::State& s) {
@@ -215,17 +191,13 @@ TEST_F(TheLogTest, ConcurrentFollowerCatchUpsPrintEachRecordOnceInLogOrder) {
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([t] {
             for (int i = 0; i < kPerThread; ++i)
-                LogAdd((L"t" + std::to_wstring(t) + L" " + std::to_wstring(i)).c_str(),
-                       kLogLoopback);
+                LogAdd((std::to_wstring(t) + L" " + std::to_wstring(i)).c_str(), kLogLoopback);
         });
     for (auto& t : threads) t.join();
-
-    EXPECT_EQ(lost, 0u);
-    std::vector<std::wstring> held;
     LogRecord record;
     for (int i = 0; theLog.load()->CopyRecord(i, &record); ++i) held.emplace_back(record.text);
-    EXPECT_EQ(held.size(), static_cast<size_t>(kThreads * kPerThread));
-    EXPECT_EQ(printed, held);
+    EXPECT_EQ(std::make_tuple(lost.load(), held.size(), printed),
+              std::make_tuple(uint64_t{0}, size_t{kThreads * kPerThread}, held));
 }
 
 }  // namespace
