@@ -46,10 +46,7 @@ class UtcTest : public ::testing::Test {
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     std::optional<std::string> savedZone;
-    std::filesystem::path path =
-        std::filesystem::temp_directory_path() /
-        ("brixlane_log_export_" +
-         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".txt");
+    std::filesystem::path path = std::filesystem::temp_directory_path() / "brixlane_log_export.txt";
 };
 
 const std::string kHeader = "KORVENIX Brixlane Log file\r\n==========================\r\n";
@@ -81,18 +78,13 @@ TEST_F(UtcTest, KnownRecordsByteForByteAFullLogFromTheOldestAndFailures) {
 #endif
 }
 
-// The day is padded with a blank; times past the 32-bit time_t work; the time is local.
-TEST_F(UtcTest, CtimeLayoutPadsTheDayWithABlankInLocalTime) {
+// The day is padded with a blank; times past the 32-bit time_t work; the time is local. Each
+// category's name is eleven characters wide; an unknown one reads as an error.
+TEST_F(UtcTest, CtimeLayoutAndRecordLineAsBytesAndAsUtf8) {
     const std::pair<int64_t, const char*> cases[] = {{951868799, "Tue Feb 29 23:59:59 2000"},
                                                      {2147483648, "Tue Jan 19 03:14:08 2038"},
                                                      {1697324400, "Sat Oct 14 23:00:00 2023"}};
     for (const auto& [time, text] : cases) EXPECT_EQ(CtimeText(time), text) << time;
-    SetTimeZone("EST5");
-    EXPECT_EQ(CtimeText(0), "Wed Dec 31 19:00:00 1969");
-}
-
-// Each category's name is eleven characters wide; an unknown one reads as an error.
-TEST_F(UtcTest, RecordLineAsBytesAndAsUtf8) {
     LogRecord record{};
     const std::wstring text = L"caf\xE9 \x20AC \U0001F600";
     text.copy(record.text, text.size());
@@ -109,6 +101,8 @@ TEST_F(UtcTest, RecordLineAsBytesAndAsUtf8) {
         record.category = c;
         EXPECT_EQ(FormatRecordLine(record, false).substr(26, 13), names[c] + std::string("- "));
     }
+    SetTimeZone("EST5");
+    EXPECT_EQ(CtimeText(0), "Wed Dec 31 19:00:00 1969");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "log/log_follower.h"
@@ -37,11 +38,7 @@ TEST(LoggerTest, RingKeepsNewestTenThousandAndIndexesFromBothEnds) {
 TEST(LoggerTest, TextIsCleanedAndCut) {
     // Control characters blank; diagnostics and errors fold blanks, after blanking; 400
     // characters keep 299; only 300 are read before folding.
-    const struct {
-        std::wstring text;
-        LogCategory category;
-        std::wstring stored;
-    } cases[] = {
+    const std::tuple<std::wstring, LogCategory, std::wstring> cases[] = {
         {L"\r\n\x01\x1F\t!\x7F\xE9", kLogInformation, L"     !\x7F\xE9"},
         {L"x   y", kLogDiagnostics, L"x y"},
         {L"x   y", kLogLoopback, L"x   y"},
@@ -51,9 +48,9 @@ TEST(LoggerTest, TextIsCleanedAndCut) {
          std::wstring(150, L'a') + L" "},
     };
     Logger log;
-    for (const auto& c : cases) {
-        log.Add(c.text.c_str(), c.category);
-        EXPECT_EQ(At(log, -1), c.stored) << c.text.size();
+    for (const auto& [text, category, stored] : cases) {
+        log.Add(text.c_str(), category);
+        EXPECT_EQ(At(log, -1), stored) << text.size();
     }
 }
 
@@ -66,10 +63,7 @@ class TheLogTest : public ::testing::Test {
 
 TEST_F(TheLogTest, LogAddFormattedCutsToFit) {
     const std::wstring long400(400, L'z');
-    const struct {
-        const wchar_t *format, *argument;
-        std::wstring expected;
-    } cases[] = {
+    const std::tuple<const wchar_t*, const wchar_t*, std::wstring> cases[] = {
         {L"Testing device %ls", L"PCIe-0", L"Testing device PCIe-0"},
         {L"Test passed: %s", L"PCIe-1", L"Test passed: PCIe-1"},
         {L"100%% of %ls", L"x", L"100% of x"},
@@ -79,11 +73,11 @@ TEST_F(TheLogTest, LogAddFormattedCutsToFit) {
         {L"null: %ls.", nullptr, L"null: ."},
         {L"Test failed: %ls", long400.c_str(), L"Test failed: " + std::wstring(286, L'z')},
     };
-    for (const auto& c : cases) {
-        LogAddFormatted(c.format, c.argument, kLogPass);
+    for (const auto& [format, argument, expected] : cases) {
+        LogAddFormatted(format, argument, kLogPass);
         LogCategory category;
         const std::wstring text = At(*theLog.load(), -1, &category);
-        EXPECT_EQ(std::make_pair(text, category), std::make_pair(c.expected, kLogPass)) << c.format;
+        EXPECT_EQ(std::make_pair(text, category), std::make_pair(expected, kLogPass)) << format;
     }
 }
 

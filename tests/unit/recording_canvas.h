@@ -48,8 +48,5 @@ class RecordingCanvas : public Canvas {
     std::optional<CanvasRect> clip;
 
   private:
-    void Push(Call call) {
-        call.clip = clip;
-        calls.push_back(std::move(call));
-    }
+    void Push(Call call) { call.clip = clip, calls.push_back(std::move(call)); }
 };
