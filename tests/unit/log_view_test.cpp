@@ -62,15 +62,13 @@ TEST_F(LogViewTest, ScrollBarFollowsTheRecordsAndTheRoom) {
         bool closing;
         ScrollBarState bar;
         int32_t first, last;
-    } cases[] = {
-        {10, -1, 16, false, {}, 0, 0},
-        {16, -1, 16, false, {}, 0, 0},
-        {17, -1, 16, false, {true, 0, 5, 5, 1}, 1, 1},
-        {36, 4, 10, false, {true, 0, 30, 5, 4}, 4, 26},
-        {36, -1, 10, false, {true, 0, 30, 5, 26}, 26, 26},
-        {36, 20, 40, false, {}, 0, 0},
-        {20, -1, 5, true, {true, 0, 8, 5, 4}, 4, 4},
-    };
+    } cases[] = {{10, -1, 16, false, {}, 0, 0},
+                 {16, -1, 16, false, {}, 0, 0},
+                 {17, -1, 16, false, {true, 0, 5, 5, 1}, 1, 1},
+                 {36, 4, 10, false, {true, 0, 30, 5, 4}, 4, 26},
+                 {36, -1, 10, false, {true, 0, 30, 5, 26}, 26, 26},
+                 {36, 20, 40, false, {}, 0, 0},
+                 {20, -1, 5, true, {true, 0, 8, 5, 4}, 4, 4}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.records << " " << c.scrolledTo << " " << c.lines);
         SetUp();
@@ -128,7 +126,7 @@ TEST_F(LogViewTest, ScrollCodesMoveTheFirstLineByTheTableAndANewRecordToTheBotto
 
 // An empty record is held but takes no line; the text is cut at the chart strip, not at its
 // line; the fills are not clipped, nor what follows. The colour tells the kind of record.
-TEST_F(LogViewTest, LinesAreCategoryColouredBandsWithTextClippedAtTheChartStrip) {
+TEST_F(LogViewTest, LinesAreCategoryColouredBandsClippedAtTheChartStripAndNeverWrapRound) {
     const std::wstring longText(290, L'W');
     theLog.load()->Add(L"first", kLogInformation);
     theLog.load()->Add(L"", kLogError);
@@ -157,10 +155,7 @@ TEST_F(LogViewTest, LinesAreCategoryColouredBandsWithTextClippedAtTheChartStrip)
                            Rgb(255, 255, 128), Rgb(150, 255, 255), Rgb(200, 150, 200),
                            Rgb(255, 64, 64), Rgb(255, 224, 129), kWhite, kWhite, Rgb(255, 116, 61),
                            Rgb(128, 255, 128), Rgb(255, 204, 153), kWhite, kWhite}));
-}
-
-// No room, no log, a thumb dragged past the end: nothing shown rather than wrapping round.
-TEST_F(LogViewTest, NoRoomNoLogOrAFirstLineBeyondTheRecordsDrawsNoLines) {
+    // No room, no log, a thumb dragged past the end: nothing shown rather than wrapping round.
     const int32_t cases[][3] = {{1, -3, 0}, {0, 16, 0}, {1, 16, 50}};  // log, lines, first
     for (const auto& c : cases) {
         CreateTheLog();

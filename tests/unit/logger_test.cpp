@@ -21,21 +21,17 @@ std::wstring At(Logger& log, int index, LogCategory* category = nullptr) {
     return text ? std::wstring(text) : L"<null>";
 }
 
-TEST(LoggerTest, RingKeepsNewestTenThousandAndIndexesFromBothEnds) {
+TEST(LoggerTest, RingKeepsNewestTenThousandIndexesFromBothEndsAndTextIsCleanedAndCut) {
     Logger log;
     for (int i = 0; i < 10001; ++i) log.Add(std::to_wstring(i).c_str(), kLogInformation);
     EXPECT_EQ(log.Count(), 10000);
     // Beyond the records the free slot still holds the dropped "0": it is never handed out.
-    const std::pair<int, const wchar_t*> cases[] = {
+    const std::pair<int, const wchar_t*> indexes[] = {
         {0, L"1"},          {-1, L"10000"},     {-10000, L"1"},      {9999, L"10000"},
-        {10000, L"<null>"}, {10001, L"<null>"}, {-10001, L"<null>"}, {INT32_MIN, L"<null>"},
-    };
-    for (const auto& [index, text] : cases) EXPECT_EQ(At(log, index), text) << index;
+        {10000, L"<null>"}, {10001, L"<null>"}, {-10001, L"<null>"}, {INT32_MIN, L"<null>"}};
+    for (const auto& [index, text] : indexes) EXPECT_EQ(At(log, index), text) << index;
     log.Add(L"next", kLogInformation);
     EXPECT_EQ(At(log, 0) + At(log, -1), L"2next");
-}
-
-TEST(LoggerTest, TextIsCleanedAndCut) {
     // Control characters blank; diagnostics and errors fold blanks, after blanking; 400
     // characters keep 299; only 300 are read before folding.
     const std::tuple<std::wstring, LogCategory, std::wstring> cases[] = {
@@ -45,9 +41,7 @@ TEST(LoggerTest, TextIsCleanedAndCut) {
         {L"a \t\r\n b  ", kLogError, L"a b "},
         {std::wstring(400, L'q'), kLogInformation, std::wstring(299, L'q')},
         {std::wstring(150, L'a') + std::wstring(150, L' ') + L"b", kLogDiagnostics,
-         std::wstring(150, L'a') + L" "},
-    };
-    Logger log;
+         std::wstring(150, L'a') + L" "}};
     for (const auto& [text, category, stored] : cases) {
         log.Add(text.c_str(), category);
         EXPECT_EQ(At(log, -1), stored) << text.size();
@@ -71,8 +65,7 @@ TEST_F(TheLogTest, LogAddFormattedCutsToFit) {
         {L"%.3ls", L"abcdef", L"abc"},
         {L"%d stays", L"x", L"%d stays"},
         {L"null: %ls.", nullptr, L"null: ."},
-        {L"Test failed: %ls", long400.c_str(), L"Test failed: " + std::wstring(286, L'z')},
-    };
+        {L"Test failed: %ls", long400.c_str(), L"Test failed: " + std::wstring(286, L'z')}};
     for (const auto& [format, argument, expected] : cases) {
         LogAddFormatted(format, argument, kLogPass);
         LogCategory category;

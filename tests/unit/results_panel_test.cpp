@@ -74,30 +74,10 @@ TEST_F(ThroughputChartTest, PlaceholderIsLookedUpUntilUsableThenOnlyTheLayoutMov
     }
 }
 
-// Labels step by a truncated quarter of the maximum; the peak keeps the largest rate until
-// cleared.
-TEST_F(ThroughputChartTest, ScaleLabelsAndPeak) {
-    const std::pair<int32_t, std::vector<std::wstring>> cases[] = {
-        {1000, {L"1000", L"750", L"500", L"250", L"0"}},
-        {250, {L"250", L"188", L"126", L"64", L"2"}}};
-    for (const auto& [maximum, labels] : cases) {
-        chart.SetScale(maximum, 0, 0);
-        const auto texts = PaintNow().Of(K::Text);
-        ASSERT_GE(texts.size(), 5u);
-        for (size_t i = 0; i < 5; ++i) {
-            EXPECT_EQ(std::make_pair(texts[i].text, texts[i].y),
-                      std::make_pair(labels[i], T + 36 + static_cast<int32_t>(H / 4 * i) - 7));
-        }
-    }
-    chart.SetRates(300, 450);
-    chart.SetRates(200, 100);
-    EXPECT_TRUE(PaintNow().TextStartingWith(L"450") && !canvas.TextStartingWith(L"NA"));
-    chart.ClearRates();
-    EXPECT_TRUE(PaintNow().TextStartingWith(L"NA") && !canvas.TextStartingWith(L"450"));
-}
-
 // Until a link is known every bar is green; then green from 600, yellow from 500, red below.
-TEST_F(ThroughputChartTest, BarColourFollowsTheThresholds) {
+// The peak keeps the largest rate until cleared; labels step by a truncated quarter of the
+// maximum.
+TEST_F(ThroughputChartTest, BarColoursPeakAndScaleLabels) {
     const Colour green = Rgb(100, 200, 100), yellow = Rgb(200, 200, 30), red = Rgb(255, 100, 100);
     const std::pair<int32_t, Colour> cases[] = {
         {1, green}, {600, green}, {599, yellow}, {500, yellow}, {499, red}};
@@ -110,6 +90,23 @@ TEST_F(ThroughputChartTest, BarColourFollowsTheThresholds) {
         EXPECT_EQ(std::vector<Colour>({bars[0].colour, bars[1].colour, bars[2].colour}),
                   std::vector<Colour>({kBlack, colour, colour}))
             << rate;
+    }
+    chart.ClearRates();
+    EXPECT_TRUE(PaintNow().TextStartingWith(L"NA") && !canvas.TextStartingWith(L"600"));
+    chart.SetRates(300, 450);
+    chart.SetRates(200, 100);
+    EXPECT_TRUE(PaintNow().TextStartingWith(L"450") && !canvas.TextStartingWith(L"NA"));
+    const std::pair<int32_t, std::vector<std::wstring>> labels[] = {
+        {1000, {L"1000", L"750", L"500", L"250", L"0"}},
+        {250, {L"250", L"188", L"126", L"64", L"2"}}};
+    for (const auto& [maximum, expected] : labels) {
+        chart.SetScale(maximum, 0, 0);
+        const auto texts = PaintNow().Of(K::Text);
+        ASSERT_GE(texts.size(), 5u);
+        for (size_t i = 0; i < 5; ++i) {
+            EXPECT_EQ(std::make_pair(texts[i].text, texts[i].y),
+                      std::make_pair(expected[i], T + 36 + static_cast<int32_t>(H / 4 * i) - 7));
+        }
     }
 }
 
@@ -207,8 +204,7 @@ TEST_F(ResultsPanelTest, HeaderTextsFollowTheRunState) {
         {[] { TestCounters.errors = 3; }, L"Errors: 3", 390, 28},
         {benchmark, L"Operations: 1100001", 190, 28, L"Errors"},
         {closing(1), L"Closing tests", 5, 28, L"Duration"},
-        {closing(0), L"Duration: 000h 00m 00s", 5, 28},
-    };
+        {closing(0), L"Duration: 000h 00m 00s", 5, 28}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.text.c_str());
         TearDown(), SetUp(), c.set();
