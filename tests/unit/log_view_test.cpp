@@ -163,9 +163,9 @@ TEST_F(LogViewTest, LinesAreCategoryColouredBandsClippedAtTheChartStripAndNeverW
         if (!c[0]) DestroyTheLog();
         linesPerPage = c[1];
         firstShown = c[2];
-        const RecordingCanvas canvas = Draw();
-        ASSERT_EQ(canvas.calls.size(), 1u) << c[1] << " " << c[2];
-        EXPECT_EQ(std::make_pair(canvas.calls[0].rect, canvas.calls[0].colour),
+        const RecordingCanvas empty = Draw();
+        ASSERT_EQ(empty.calls.size(), 1u) << c[1] << " " << c[2];
+        EXPECT_EQ(std::make_pair(empty.calls[0].rect, empty.calls[0].colour),
                   std::make_pair(CanvasRect{0, 49, kLogRight, kPanelHeight}, kWhite));
     }
 }
