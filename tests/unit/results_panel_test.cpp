@@ -129,19 +129,6 @@ class ResultsPanelTest : public ThroughputChartTest {
     }
 };
 
-TEST_F(ResultsPanelTest, PaintsTheStripTheChartGreyBandsThenTheLogWithOrWithoutAChart) {
-    Paint();
-    EXPECT_EQ(canvas.calls.front().rect, (CanvasRect{W - 81, 49, W, kPanelHeight}));
-    EXPECT_FALSE(canvas.Of(K::Line).empty()) << "no chart";
-    const auto bands = canvas.Of(K::GradientBand);
-    ASSERT_EQ(bands.size(), 2u);
-    EXPECT_EQ(std::make_pair(bands[0].colour, bands[1].bottom),
-              std::make_pair(Rgb(96, 96, 96), Rgb(192, 192, 192)));
-    EXPECT_EQ(canvas.calls.back().rect, (CanvasRect{0, 49, W - 81, kPanelHeight}));
-    theThroughputChart = nullptr;
-    EXPECT_TRUE(Paint().Of(K::Line).empty());
-}
-
 // The link selects the scale; with no overall peak the bars clear even though a direction
 // still holds a maximum; rates are truncated and clamped.
 TEST_F(ResultsPanelTest, LinkSelectsTheChartScaleAndRatesReachItOnlyWhenAPeakWasMeasured) {
@@ -182,10 +169,8 @@ TEST_F(ResultsPanelTest, HeaderTextsFollowTheRunState) {
     };
     auto status = [](StatusText text) { return [text] { TestCounters.statusText = text; }; };
     auto benchmark = [] {  // counts blocks both ways and shows no errors
-        TestSettings.testMode = 1;
-        TestCounters.operations = 5000000;
-        TestCounters.readBlocks = 700000;
-        TestCounters.writeBlocks = 400001;
+        TestSettings.testMode = 1, TestCounters.operations = 5000000;
+        TestCounters.readBlocks = 700000, TestCounters.writeBlocks = 400001;
     };
     const struct {
         std::function<void()> set;
@@ -216,13 +201,20 @@ TEST_F(ResultsPanelTest, HeaderTextsFollowTheRunState) {
     }
 }
 
-// On a 150 % screen the panel is the same picture scaled, every call to the nearest pixel, and
-// shapes that meet at 96 dpi (bars on the frame's bottom, log lines one below the other) meet.
-TEST_F(ResultsPanelTest, AtOneAndAHalfTimesTheDpiThePanelIsTheSamePictureScaled) {
+// The strip, the chart, grey bands, then the log. On a 150 % screen the panel is the same
+// picture scaled, every call to the nearest pixel, and shapes that meet at 96 dpi (bars on the
+// frame's bottom, log lines one below the other) meet.
+TEST_F(ResultsPanelTest, PaintsInOrderAndAtOneAndAHalfTimesTheDpiTheSamePictureScaled) {
     TestCounters.peakRateMBps = TestCounters.maxReadMBps = 700;
     TestCounters.maxWriteMBps = 333;
     for (int i = 0; i < 3; ++i) theLog.load()->Add(L"line", kLogInformation);
     const std::vector<RecordingCanvas::Call> plain = Paint().calls;
+    const auto bands = canvas.Of(K::GradientBand);
+    ASSERT_TRUE(bands.size() == 2u && !canvas.Of(K::Line).empty());
+    EXPECT_EQ(
+        std::make_tuple(plain.front().rect, bands[0].colour, bands[1].bottom, plain.back().rect),
+        std::make_tuple(CanvasRect{W - 81, 49, W, kPanelHeight}, Rgb(96, 96, 96),
+                        Rgb(192, 192, 192), CanvasRect{0, 91, W - 81, kPanelHeight}));
     canvas = RecordingCanvas();
     ScaledCanvas scaled(canvas, 144);
     PaintResultsPanel(scaled, W, kPanelHeight);
@@ -245,6 +237,8 @@ TEST_F(ResultsPanelTest, AtOneAndAHalfTimesTheDpiThePanelIsTheSamePictureScaled)
     ASSERT_GE(rects.size(), 4u);  // the strip, the bar frame, the read and the write bar
     EXPECT_EQ(std::make_tuple(rects[2].rect.bottom, rects[3].rect.bottom, rects[2].rect.right),
               std::make_tuple(rects[1].rect.bottom, rects[1].rect.bottom, rects[3].rect.left));
+    theThroughputChart = nullptr;
+    EXPECT_TRUE(Paint().Of(K::Line).empty());
 }
 
 TEST(WindowLayout, OnAScaledScreenLinesAndTheChartCountIn96DpiUnits) {
