@@ -159,8 +159,8 @@ TEST(LogFollowerTest, DeliversEachHeldRecordOnceAndCountsWhatItMissed) {
     // Falling behind skips to the oldest record held.
     for (int i = 0; i < 25000; ++i) log.Add(std::to_wstring(i).c_str(), kLogInformation);
     const auto texts = collect();
-    EXPECT_EQ(std::make_tuple(lost, texts.size(), texts.front(), texts.back()),
-              std::make_tuple(uint64_t{15000}, size_t{10000}, L"15000", L"24999"));
+    ASSERT_EQ(std::make_pair(lost, texts.size()), std::make_pair(uint64_t{15000}, size_t{10000}));
+    EXPECT_EQ(texts.front() + L" " + texts.back(), L"15000 24999");
 }
 
 // Every adding thread catches up in its own LogChanged, as the command-line runner does: the
