@@ -30,7 +30,7 @@ fi
 
 note "building the fuzz targets"
 CXX=$CXX_FUZZ cmake -S "$REPO_ROOT" -B "$OUT" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBRIXLANE_FUZZ=ON -DBRIXLANE_BENCH=OFF >/dev/null
+    -DBRIXLANE_FUZZ=ON -DBRIXLANE_BENCH=OFF -DCMAKE_UNITY_BUILD=ON >/dev/null
 for target in "${targets[@]}"; do
     [ -f "tests/fuzz/${target}_fuzz.cpp" ] || die "no tests/fuzz/${target}_fuzz.cpp"
     cmake --build "$OUT" --parallel "$JOBS" --target "${target}_fuzz"

@@ -52,6 +52,12 @@ stage_cpu_start=$CHILDREN_CPU_MS
 
 ctest_args=(--output-on-failure --no-tests=error)
 
+# Every build but the native one compiles a few source files as one: each file then pays
+# once, not once per file, for the headers they share (GoogleTest, the JSON library), which
+# halves the compile time of those stages. The native build stays one file at a time, so a
+# file that lacks an include of its own still fails there.
+UNITY_BUILD=(-DCMAKE_UNITY_BUILD=ON)
+
 stage_native() {
     configure_and_build "$REPO_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIXLANE_WERROR=ON &&
         ctest --test-dir "$REPO_ROOT/build" "${ctest_args[@]}" --parallel "$JOBS"
@@ -65,7 +71,7 @@ stage_sanitized() {
     # a good deal shorter than at -O2 with full debug information. Asserts stay on.
     configure_and_build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIXLANE_WERROR=ON \
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DBRIXLANE_SANITIZE="$sanitizers" \
-        -DBRIXLANE_BENCH=OFF || return 1
+        -DBRIXLANE_BENCH=OFF "${UNITY_BUILD[@]}" || return 1
     choose_sanitizer_wrapper "$dir/tests/unit_tests" --gtest_list_tests >/dev/null || return 1
     ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -80,7 +86,7 @@ stage_sanitized() {
 stage_windows() {
     local dir=$REPO_ROOT/build-win start
     start=$(now_ms)
-    if ! configure_and_build_windows; then
+    if ! configure_and_build_windows "${UNITY_BUILD[@]}"; then
         record windows-build FAIL "$start"
         return 1
     fi

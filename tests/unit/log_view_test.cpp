@@ -21,7 +21,7 @@ struct RecordingLogViewPort : LogViewPort {
     int redraws = 0;
 };
 
-constexpr int32_t kPanelWidth = 520, kPanelHeight = 297, kLogRight = kPanelWidth - 81;
+constexpr int32_t kLogRight = kPanelWidth - 81;
 using K = RecordingCanvas::Kind;
 std::wstring RecordText(int n) { return L"record " + std::to_wstring(n); }
 

@@ -50,3 +50,6 @@ class RecordingCanvas : public Canvas {
   private:
     void Push(Call call) { call.clip = clip, calls.push_back(std::move(call)); }
 };
+
+// The results panel's size in the window at 96 dpi, as the tests draw it.
+inline constexpr int32_t kPanelWidth = 520, kPanelHeight = 297;

@@ -110,7 +110,7 @@ TEST_F(ThroughputChartTest, BarColoursPeakAndScaleLabels) {
     }
 }
 
-constexpr int32_t W = 520, kPanelHeight = 297;
+constexpr int32_t W = kPanelWidth;
 
 class ResultsPanelTest : public ThroughputChartTest {
   protected:
