@@ -23,22 +23,13 @@ class RunControlTest : public EngineWorld {
     }
 };
 
-TEST_F(RunControlTest, StartRunsStopEndsAndTheWindowReturnsToIdleAfterTheSummary) {
-    StartOn(0);
+TEST_F(RunControlTest, StartRunsStopEndsAndAStartWhileTheRunIsStillFinishingIsRefused) {
+    StartOn(3);  // card 3's thread waits 300 ms after its loop before it writes the summary
     EXPECT_TRUE(port.Running());
     EXPECT_EQ(port.Get().enableCalls, std::vector<bool>{false});
     StopTest(false);
-    EXPECT_FALSE(TestControl.testRunning);
-    EXPECT_EQ(TestCounters.startTime, 0);
-    ASSERT_TRUE(WaitForIdle());
-    EXPECT_EQ(port.Get().enableCalls, (std::vector<bool>{false, true}));
-    EXPECT_EQ(CountStartingWith(L"Test passed: PCIe-0"), 1);  // the caption came after it
-    EXPECT_EQ(driver->OpenFileCount(), 0);
-}
-
-TEST_F(RunControlTest, StartIsRefusedWhileThePreviousRunIsStillFinishing) {
-    StartOn(3);  // card 3's thread waits 300 ms after its loop before it writes the summary
-    StopTest(false);
+    EXPECT_EQ(std::make_pair(TestControl.testRunning.load(), TestCounters.startTime.load()),
+              std::make_pair(false, int64_t{0}));
     StartTest();
     // While the button still reads "Stop", "press Start" would name a button that is not there.
     EXPECT_EQ(CountStartingWith(L"The previous PCIe test is still finishing; wait for its "
@@ -46,8 +37,14 @@ TEST_F(RunControlTest, StartIsRefusedWhileThePreviousRunIsStillFinishing) {
               1);
     EXPECT_FALSE(TestControl.testRunning);
     ASSERT_TRUE(WaitForIdle());
-    EXPECT_EQ(CountStartingWith(L"START OF PCIE TEST"), 1);
+    EXPECT_EQ(port.Get().enableCalls, (std::vector<bool>{false, true}));
+    EXPECT_EQ(CountStartingWith(L"Test passed: PCIe-3"), 1);  // the caption came after it
+    EXPECT_EQ(std::make_pair(CountStartingWith(L"START OF PCIE TEST"), driver->OpenFileCount()),
+              std::make_pair(1, 0));
     EXPECT_EQ(driver->Stats(3).sessions, 1u);
+    TestSettings.testMode = 7;  // no such test: nothing starts
+    StartTest();
+    EXPECT_TRUE(Has(L"No test mode selected", kLogInformation) && TestControl.activeThreads == 0);
 }
 
 std::atomic<RecordingPort*> heldPort{nullptr};
@@ -70,15 +67,6 @@ TEST_F(RunControlTest, CleanupStopsTheRunAndWaitsForItsThread) {
     EXPECT_TRUE(Has(L"Cleanup - waiting for threads to finish", kLogDiagnostics));
     EXPECT_TRUE(Has(L"Cleanup - closing PCIe devices & releasing resources", kLogDiagnostics));
     ASSERT_TRUE(WaitForIdle());
-}
-
-TEST_F(RunControlTest, AnUnknownModeLogsAndStartsNoThread) {
-    UseCards("");
-    port.SetSelectedDevice(0);
-    TestSettings.testMode = 7;
-    StartTest();
-    EXPECT_TRUE(Has(L"No test mode selected", kLogInformation));
-    EXPECT_EQ(TestControl.activeThreads, 0);
 }
 
 TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSeconds) {
