@@ -39,7 +39,7 @@ TEST_F(CardConnectionTest, ACardRemovedAtAnyStepOfOpenLeavesNothingOpen) {
     }
 }
 
-TEST_F(CardConnectionTest, ReopenReleasesThePreviousCardFirst) {
+TEST_F(CardConnectionTest, ReopenReleasesThePreviousCardFirstAndBufferSizesTruncate) {
     UseCards("cards=2");
     ASSERT_TRUE(theCard.Open(Path(0)) && theCard.AllocateBuffers(4096));
     // The same card again: its files are unshared, so this works only if they were closed.
@@ -48,6 +48,22 @@ TEST_F(CardConnectionTest, ReopenReleasesThePreviousCardFirst) {
     ASSERT_TRUE(theCard.Open(Path(1)));
     EXPECT_EQ(std::make_pair(driver->OpenFileCount(0), driver->OpenFileCount(1)),
               std::make_pair(0, 9));
+    // Buffer sizes truncate and every buffer is aligned.
+    const std::tuple<std::function<bool()>, bool, uint32_t> cases[] = {
+        {[] { return theCard.AllocateBuffersKB(1.9999); }, true, 2047},
+        {[] { return theCard.AllocateBuffers(257); }, true, 257},
+        {[] { return theCard.AllocateBuffers(0); }, false, 0},
+        {[] { return theCard.AllocateBuffersKB(-0.5); }, false, 0},
+        {[] { return theCard.AllocateBuffersMB(4096); }, false, 0},  // past 32 bits
+    };
+    for (const auto& [allocate, ok, bytes] : cases) {
+        SCOPED_TRACE(bytes);
+        EXPECT_EQ(allocate(), ok);
+        EXPECT_EQ(theCard.bufferSize, bytes);
+        for (uint8_t* buffer : theCard.buffers)
+            EXPECT_TRUE(!ok || (buffer && reinterpret_cast<uintptr_t>(buffer) % 256 == 0));
+    }
+    theCard.FreeBuffers();
 }
 
 TEST_F(CardConnectionTest, LoopbackTransferReportsWhichHalfFailedOrHowManyBytesDiffer) {
@@ -71,25 +87,7 @@ TEST_F(CardConnectionTest, LoopbackTransferReportsWhichHalfFailedOrHowManyBytesD
     }
 }
 
-TEST_F(CardConnectionTest, BufferSizesTruncateAndEveryBufferIsAligned) {
-    const std::tuple<std::function<bool()>, bool, uint32_t> cases[] = {
-        {[] { return theCard.AllocateBuffersKB(1.9999); }, true, 2047},
-        {[] { return theCard.AllocateBuffers(257); }, true, 257},
-        {[] { return theCard.AllocateBuffers(0); }, false, 0},
-        {[] { return theCard.AllocateBuffersKB(-0.5); }, false, 0},
-        {[] { return theCard.AllocateBuffersMB(4096); }, false, 0},  // past 32 bits
-    };
-    for (const auto& [allocate, ok, bytes] : cases) {
-        SCOPED_TRACE(bytes);
-        EXPECT_EQ(allocate(), ok);
-        EXPECT_EQ(theCard.bufferSize, bytes);
-        for (uint8_t* buffer : theCard.buffers)
-            EXPECT_TRUE(!ok || (buffer && reinterpret_cast<uintptr_t>(buffer) % 256 == 0));
-    }
-    theCard.FreeBuffers();
-}
-
-TEST_F(CardConnectionTest, FailingIoControlClosesTheWholeCard) {
+TEST_F(CardConnectionTest, FailingIoControlClosesTheWholeCardAndClearingWorks) {
     uint8_t version[kDriverVersionBytes];
     const std::function<bool()> operations[] = {[] { return theCard.ReadErrorStatus(); },
                                                 [] { return theCard.ClearErrorStatus(); },
@@ -102,9 +100,7 @@ TEST_F(CardConnectionTest, FailingIoControlClosesTheWholeCard) {
                                   theCard.LoopbackTransfer()),
                   std::make_tuple(0, 0u, -1));
     }
-}
-
-TEST_F(CardConnectionTest, ErrorStatusShowsTheCardsBitsUntilCleared) {
+    // The error status shows the card's bits until cleared.
     OpenWithBuffers("aer-unc=0x4000,aer-cor=0x40", 262144);
     auto bits = [] {
         EXPECT_TRUE(theCard.ReadErrorStatus());

@@ -69,7 +69,7 @@ TEST_F(RunControlTest, CleanupStopsTheRunAndWaitsForItsThread) {
     ASSERT_TRUE(WaitForIdle());
 }
 
-TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSeconds) {
+TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSecondsAndReadsLikeC) {
     // Zero, negative and huge lengths never stop a run (nor overflow the comparison). The
     // longest length the runner accepts still ends: 35791394 min is 2147483520 s.
     const std::tuple<float, int64_t, bool> cases[] = {{1, 60, false},
@@ -93,16 +93,13 @@ TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSeconds) {
         // A run that ends keeps the last tick it counted for its summary.
         EXPECT_EQ(TestCounters.elapsedSeconds, stops ? -1 : elapsed);
     }
-}
-
-TEST(DurationText, ReadsLikeTheCLibraryAndRefusesNonFiniteValues) {
-    const std::pair<const wchar_t*, double> cases[] = {
+    // The run length reads like the C library and refuses non-finite values.
+    const std::pair<const wchar_t*, double> texts[] = {
         {L"2.5", 2.5},      {L"  1e1", 10.0}, {L"-1", -1.0}, {L"abc", 0.0},
         {L"3minutes", 3.0}, {L"1e999", 0.0},  {L"inf", 0.0}, {L"nan", 0.0},
     };
-    for (const auto& [text, minutes] : cases) {
+    for (const auto& [text, minutes] : texts)
         EXPECT_EQ(ParseDurationMinutes(text), minutes) << text;
-    }
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ SimOptions Parse(const std::wstring& text) {
     return o;
 }
 
-TEST(SimOptionsTest, ItemsReachTheirFields) {
+TEST(SimOptionsTest, ItemsReachTheirFieldsBadTextIsNamedAndTheDefaultRateIsGen4x4s) {
     const SimOptions o = Parse(
         L"link=Gen5X32,driver=a=b,rate=0.5,seed=18446744073709551615,devctl=0xA0bF,aer-cor=0xC");
     EXPECT_EQ(std::make_tuple(o.linkSpeed, o.linkWidth, o.deviceControl, o.aerCorrectable,
@@ -31,9 +31,7 @@ TEST(SimOptionsTest, ItemsReachTheirFields) {
     EXPECT_EQ(Parse(L"link=gen1x1").linkWidth, 1);
     // 31 characters fit with the NUL.
     EXPECT_EQ(Parse(L"driver=1234567890123456789012345678901").driverVersion.size(), 31u);
-}
-
-TEST(SimOptionsTest, BadTextIsRefusedNamingTheItemAndWhatIsAllowed) {
+    // Bad text is refused naming the item and what is allowed.
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
         {L"foo=1", L"unknown item \"foo\": allowed are cards, link,"},
         {L"link=gen9x4", L"link \"gen9x4\": expected genSxW with S 1-5 and W 1,2,4,8,12,16,32"},
@@ -52,18 +50,15 @@ TEST(SimOptionsTest, BadTextIsRefusedNamingTheItemAndWhatIsAllowed) {
         {L"cards=2,", L"empty item"},
         {L"cards=2,only=2", L"only=2: there is no card in slot 2"},
     };
-    SimOptions o;
+    SimOptions bad;
     for (const auto& [text, message] : cases) {
         std::wstring error;
-        EXPECT_TRUE(!ParseSimOptions(text, &o, &error) && error.find(message) != error.npos)
+        EXPECT_TRUE(!ParseSimOptions(text, &bad, &error) && error.find(message) != error.npos)
             << std::string(error.begin(), error.end());
     }
     std::string narrowError;  // narrow text must be ASCII
-    EXPECT_FALSE(ParseSimOptions(std::string("driver=\xC3\xA9"), &o, &narrowError) ||
+    EXPECT_FALSE(ParseSimOptions(std::string("driver=\xC3\xA9"), &bad, &narrowError) ||
                  narrowError.empty());
-}
-
-TEST(SimOptionsTest, DefaultRateIsWhatGen4x4CarriesWith256BytePayloads) {
     // 16 GT/s x 128/130 x 4 lanes = 7877 MB/s raw (decimal); TLP and DLLP overhead leave about
     // 6230 MiB/s. A model that forgot the overhead, the encoding or the MiB would be far off.
     EXPECT_NEAR(EffectiveRateMBps(Parse(L"")), 6230.0, 10.0);
@@ -83,7 +78,7 @@ class SimulatedCardDriverTest : public EngineWorld {
     }
 };
 
-TEST_F(SimulatedCardDriverTest, FilesOpenOnceEachAndOnlyByTheirNames) {
+TEST_F(SimulatedCardDriverTest, FilesOpenOnceEachAndOnlyByTheirNamesUntilTheCardIsRemoved) {
     UseCards("cards=2");
     SimulatedCardDriver& d = *driver;
     const DriverHandle user = Open(L"\\user");
@@ -109,16 +104,15 @@ TEST_F(SimulatedCardDriverTest, FilesOpenOnceEachAndOnlyByTheirNames) {
     uint32_t other = 99;  // the last error belongs to the calling thread
     std::thread([&] { d.EnumerateInterfaces(CARD_INTERFACE_GUID), other = d.LastError(); }).join();
     EXPECT_EQ(std::make_pair(d.LastError(), other), std::make_pair(kErrorInvalidHandle, 0u));
-}
 
-TEST_F(SimulatedCardDriverTest, RemovedCardRefusesEveryCallFromTheNthAndLeavesTheList) {
+    // A removed card refuses every call from the nth on, closing included, and leaves the list.
     UseCards("cards=2,only=1,remove-after=2");
-    const DriverHandle user = Open(L"\\user", 1);  // call 1
-    EXPECT_EQ(Open(L"\\c2h_1", 1), kNoHandle);     // call 2
+    const DriverHandle removed = Open(L"\\user", 1);  // call 1
+    EXPECT_EQ(Open(L"\\c2h_1", 1), kNoHandle);        // call 2
     EXPECT_EQ(driver->LastError(), kErrorDeviceNotConnected);
     EXPECT_EQ(driver->EnumerateInterfaces(CARD_INTERFACE_GUID),
               std::vector<std::wstring>{driver->CardPath(0)});
-    driver->CloseFile(user);  // closing still works on a card that has gone
+    driver->CloseFile(removed);
     EXPECT_EQ(driver->OpenFileCount(1), 0);
 }
 
