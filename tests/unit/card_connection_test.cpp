@@ -1,6 +1,5 @@
 #include "card/card_connection.h"
 
-#include <functional>
 #include <tuple>
 
 #include "engine_world.h"

@@ -44,14 +44,12 @@ TEST_F(CardInfoTest, ACardThatWillNotOpenIsNamedNotShownWithAnotherCardsValues) 
     }
 }
 
-TEST_F(CardInfoTest, SelectionOutsideTheTableOrOfAnEmptySlotDescribesNothing) {
+TEST_F(CardInfoTest, SelectionOutsideTheTableDescribesNothingAndNamesCarryTheWindowsId) {
     UseCards("cards=3");
     selectedCard = 2;
     for (int bad : {-1, 64, 5}) port.SetSelectedDevice(bad), OnDeviceSelected();
     EXPECT_TRUE(selectedCard == 2 && Texts().empty());
-}
-
-TEST_F(CardInfoTest, NamesCarryTheWindowsIdFromTheLastBrace) {
+    // Names carry the Windows ID from the last brace.
     StoreCardPaths({L"\\\\?\\pci#ven_1e0f#{74c7e4a9-6d5d-4a70-bc0d-20691dff9e9d}", L"no-brace-here",
                     L"a{first}b{second}", L"x{" + std::wstring(1000, L'a') + L"}"});
     EXPECT_EQ(CardDisplayName(0), L"PCIe-0, Windows ID:{74c7e4a9-6d5d-4a70-bc0d-20691dff9e9d}");

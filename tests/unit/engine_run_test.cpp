@@ -59,7 +59,7 @@ TEST_F(EngineRunTest, AStopBeforeTheFirstPassOrCycleIsLoggedButTheOutcomeFails) 
                      L"Average combined R/W data rate: 0.0 MB/s (0.00 Gb/s)"}));
 }
 
-TEST_F(EngineRunTest, TwentyFivePassesLogTwoGroupLines) {
+TEST_F(EngineRunTest, PassesLogGroupLinesFailuresCountByKindAndAFailedWriteKeepsTheSpeed) {
     const RunOutcome o = RunOn("", Request(), 25);
     EXPECT_TRUE(o.loopback.passes == 25 && o.Passed());
     const auto groups = Texts(kLogLoopback, L"Loopback blocks ");
@@ -69,9 +69,7 @@ TEST_F(EngineRunTest, TwentyFivePassesLogTwoGroupLines) {
     EXPECT_NE(groups[1].find(L" MB/s, Max "), std::wstring::npos);
     EXPECT_EQ(groups[1].substr(groups[1].size() - 17), L" MB/s (Roundtrip)");
     EXPECT_TRUE(Has(L"25 Operations.", kLogPass));
-}
 
-TEST_F(EngineRunTest, FailedTransfersCountByKindAndAFailedWriteRepeatsThePreviousSpeed) {
     // A card that will not open fails every pass as a write error.
     const std::tuple<const char*, int, uint64_t, uint64_t> cases[] = {
         {"fail-read=1", 2, 2, 0}, {"no-open", 4, 0, 4}, {"fail-write=2", 2, 0, 1}};
@@ -95,8 +93,7 @@ TEST_F(EngineRunTest, FailedTransfersCountByKindAndAFailedWriteRepeatsThePreviou
 
 TEST_F(EngineRunTest, ErrorStatusBitsAreNamedInTableOrderOncePerPass) {
     // Every named bit at once, beside bits the test ignores (Surprise Down, ECRC); a bit the
-    // card keeps reporting is counted on every pass. Ten uncorrectable bits, then eight
-    // correctable ones.
+    // card keeps reporting is counted on every pass. Ten uncorrectable, then eight correctable.
     std::wstringstream names(
         L"Data Link Protocol Error|Poisoned TLP|Flow Control Protocol Error|Completion Timeout|"
         L"Completer Abort|Unexpected Completion|Receiver Overflow|Malformed TLP|"

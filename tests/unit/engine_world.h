@@ -1,6 +1,5 @@
 // EngineWorld: a simulated card driver, a recording port, a fresh log, default settings and a
-// load pause that counts passes instead of sleeping. Runs go in as a RunRequest and come out
-// as the RunOutcome the run observer hears.
+// load pause that counts passes instead of sleeping.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -70,9 +69,8 @@ class EngineWorld : public ::testing::Test {
         return request;
     }
 
-    // Starts `request` as a front end does and returns the outcome the observer hears once the
-    // test thread has returned. The run stops after `stopAfter` load pauses (0: only a fault or
-    // `onStart` stops it); `onStart` runs as the run starts, before its thread does.
+    // Starts `request` as a front end does; the outcome the observer hears once the thread has
+    // returned. `stopAfter` load pauses (0: only a fault or `onStart`) end the run.
     RunOutcome Run(const RunRequest& request, int stopAfter, std::function<void()> onStart = {}) {
         pauses = 0;
         stopAfterPauses = stopAfter;

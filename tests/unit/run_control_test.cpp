@@ -1,7 +1,5 @@
 #include "engine/run_control.h"
 
-#include <cwchar>
-
 #include "engine_world.h"
 
 namespace {

@@ -1,9 +1,7 @@
 #include "sim/simulated_card_driver.h"
 
-#include <chrono>
 #include <cwctype>
 #include <future>
-#include <thread>
 #include <tuple>
 
 #include "engine_world.h"

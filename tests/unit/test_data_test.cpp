@@ -76,8 +76,7 @@ TEST(FillPatternTest, RandomFillsAgreeAcrossThreadsAndMismatchesCountEveryWrongB
     EXPECT_EQ(CountMismatches(a.card.buffers[0], copy.data(), kLoopbackBufferBytes), 1u);
 }
 
-// Records every sleep the pauses ask for instead of sleeping; a stop request comes once
-// `stopAfterSleeps` sleeps were made.
+// Every sleep the pauses ask for; a stop request comes after `stopAfterSleeps` of them.
 std::vector<uint32_t> sleeps;
 int stopAfterSleeps = -1;
 
