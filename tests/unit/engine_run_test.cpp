@@ -77,9 +77,9 @@ TEST_F(EngineRunTest, PassesLogGroupLinesFailuresCountByKindAndAFailedWriteKeeps
     request.settings.detailedLogging = true;
     for (const auto& [options, passes, read, write] : cases) {
         SCOPED_TRACE(options);
-        const RunOutcome o = RunOn(options, request, passes);
+        const RunOutcome f = RunOn(options, request, passes);
         EXPECT_EQ(
-            std::make_tuple(o.loopback.readErrors, o.loopback.writeErrors, uint64_t{o.errors}),
+            std::make_tuple(f.loopback.readErrors, f.loopback.writeErrors, uint64_t{f.errors}),
             std::make_tuple(read, write, read + write));
         EXPECT_TRUE(Has(std::to_wstring(read) + L" Read error(s). " + std::to_wstring(write) +
                             L" Write error(s). 0 Verification error(s).",
