@@ -7,10 +7,10 @@ namespace {
 class RunControlTest : public EngineWorld {
   protected:
     // The caption comes back with the thread's final StopTest; the thread then only counts
-    // itself out, which no port call announces, so that last step is polled.
+    // itself out and returns, which no port call announces, so those last steps are polled.
     bool WaitForIdle() {
         return port.WaitUntil([](RecordingPort& p) { return !p.Running(); }) &&
-               PollUntil([] { return TestControl.activeThreads == 0; });
+               PollUntil([] { return TestControl.activeThreads == 0 && !TestThreadAlive(); });
     }
     void StartOn(int card) {
         UseCards("rate=unlimited,cards=4");
