@@ -1,6 +1,5 @@
 // EngineWorld: a simulated card driver, a recording port, a fresh log, default settings and a
-// load pause that counts passes instead of sleeping. Runs go in as a RunRequest and come out
-// as the RunOutcome the run observer hears.
+// load pause that counts passes instead of sleeping.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -70,52 +69,43 @@ class EngineWorld : public ::testing::Test {
         return request;
     }
 
-    // Starts `request` as a front end does and returns the outcome the observer hears once the
-    // test thread has returned. The run stops after `stopAfter` load pauses (0: only a fault or
-    // `onStart` stops it); `onStart` runs as the run starts, before its thread does.
+    // Starts `request` as a front end does; the outcome the observer hears once the thread has
+    // returned. `stopAfter` load pauses (0: only a fault or `onStart`) end the run.
     RunOutcome Run(const RunRequest& request, int stopAfter, std::function<void()> onStart = {}) {
         pauses = 0;
         stopAfterPauses = stopAfter;
         Watch watch;
         watch.onStart = std::move(onStart);
-        watch.alsoTell = alsoTell;
         SetRunObserver(&watch);
-        const RunStart started = StartRun(request);
-        EXPECT_EQ(started, RunStart::Started);
-        if (started == RunStart::Started && !PollUntil([&] { return watch.ended.load(); })) {
-            TestControl.stopRequested = true;
+        const bool started = StartRun(request) == RunStart::Started;
+        EXPECT_TRUE(started);
+        if (started && !PollUntil([&] { return watch.ended.load(); })) {
+            TestControl.stopRequested = true;  // `watch` must outlive the thread
             ADD_FAILURE() << "run still going after 60 s";
-            PollUntil([&] { return watch.ended.load(); });
         }
         EXPECT_TRUE(PollUntil([] { return !TestThreadAlive(); }));
         SetRunObserver(nullptr);
         return watch.outcome;
     }
 
-    // The texts of every record, or of one category's.
-    std::vector<std::wstring> Texts(int category = -1) {
+    // The texts of the records of `category` (every one: -1) that start with `prefix`.
+    std::vector<std::wstring> Texts(int category = -1, const std::wstring& prefix = L"") {
         std::vector<std::wstring> texts;
         LogRecord r;
         for (int i = 0; i < theLog.load()->Count(); ++i) {
             if (theLog.load()->CopyRecord(i, &r) &&
-                (category < 0 || static_cast<int>(r.category) == category)) {
+                (category < 0 || static_cast<int>(r.category) == category) &&
+                std::wstring(r.text).rfind(prefix, 0) == 0) {
                 texts.emplace_back(r.text);
             }
         }
         return texts;
     }
-    std::vector<std::wstring> StartingWith(const std::wstring& prefix, int category = -1) {
-        std::vector<std::wstring> found;
-        for (const auto& t : Texts(category)) {
-            if (t.rfind(prefix, 0) == 0) found.push_back(t);
-        }
-        return found;
-    }
     int CountStartingWith(const std::wstring& prefix) {
-        return static_cast<int>(StartingWith(prefix).size());
+        return static_cast<int>(Texts(-1, prefix).size());
     }
     bool Has(const std::wstring& text, LogCategory category) {
-        const auto texts = Texts(category);
+        const auto texts = Texts(category, text);
         return std::find(texts.begin(), texts.end(), text) != texts.end();
     }
 
@@ -124,27 +114,18 @@ class EngineWorld : public ::testing::Test {
         void RunStarted(const RunRequest&) override {
             if (onStart) onStart();
         }
-        void LoopbackPass(int32_t result, double rate, const CardConnection& card,
-                          const ErrorRecord* status) override {
-            if (alsoTell) alsoTell->LoopbackPass(result, rate, card, status);
-        }
-        void BenchmarkCycle(bool read, uint32_t cycle, float rate, uint64_t bytes,
-                            uint32_t failures) override {
-            if (alsoTell) alsoTell->BenchmarkCycle(read, cycle, rate, bytes, failures);
-        }
+        void LoopbackPass(int32_t, double, const CardConnection&, const ErrorRecord*) override {}
+        void BenchmarkCycle(bool, uint32_t, float, uint64_t, uint32_t) override {}
         void RunEnded(const RunOutcome& ended) override {
-            if (alsoTell) alsoTell->RunEnded(ended);
             outcome = ended;
             this->ended = true;  // publishes `outcome` to the polling test
         }
         std::function<void()> onStart;
-        RunObserver* alsoTell = nullptr;
         std::atomic<bool> ended{false};
         RunOutcome outcome;
     };
 
     RecordingPort port;
-    RunObserver* alsoTell = nullptr;  // hears the run too, as a front end's observer would
     std::unique_ptr<SimulatedCardDriver> driver;
     static inline std::atomic<int> pauses{0};
     static inline std::atomic<int> stopAfterPauses{0};

@@ -21,9 +21,10 @@ TEST(BenchmarkGroupsTest, GroupsBeyondTheCapAreCountedAndTheJsonSaysSo) {
     for (uint32_t g = 0; g < kBenchmarkGroupLimit + 3; ++g) {
         outcome.read.AddGroup({10 * g + 1, 10 * g + 10, 900, 1100});
     }
-    EXPECT_EQ(outcome.read.groups.size(), kBenchmarkGroupLimit);
-    EXPECT_EQ(outcome.read.groupsOmitted, 3u);
-    EXPECT_EQ(outcome.read.groups.back().lastCycle, 10 * kBenchmarkGroupLimit);
+    EXPECT_EQ(
+        std::make_tuple(outcome.read.groups.size(), outcome.read.groupsOmitted,
+                        outcome.read.groups.back().lastCycle),
+        std::make_tuple(kBenchmarkGroupLimit, uint64_t{3}, uint32_t(10 * kBenchmarkGroupLimit)));
     RunRecorder run;
     run.Begin(RecordedTest::Benchmark, false, nullptr);
     run.SetOutcome(outcome);
@@ -31,8 +32,7 @@ TEST(BenchmarkGroupsTest, GroupsBeyondTheCapAreCountedAndTheJsonSaysSo) {
     CardOutcome card;
     card.tested = true;
     const Json read = Json::parse(JsonText(CardResultJson(options, card, run)))["results"]["read"];
-    EXPECT_EQ(read["intervals"].size(), kBenchmarkGroupLimit);
-    EXPECT_EQ(read["intervals_omitted"], 3);
+    EXPECT_TRUE(read["intervals"].size() == kBenchmarkGroupLimit && read["intervals_omitted"] == 3);
 }
 
 // Records added while the runner is not printing (a burst between two catch-ups) that the
@@ -55,8 +55,7 @@ TEST(ConsolePortTest, RecordsTheRingDroppedBeforeTheyWerePrintedAreReportedAsLos
     std::rewind(records);
     int lines = 0;
     for (int ch; (ch = std::fgetc(records)) != EOF;) lines += ch == '\n';
-    EXPECT_EQ(lines, 10000);
-    EXPECT_EQ(port.ErrorRecords(), 1u);
+    EXPECT_EQ(std::make_pair(lines, port.ErrorRecords()), std::make_pair(10000, uint64_t{1}));
     std::fclose(records);
     DestroyTheLog();
 }
@@ -64,22 +63,19 @@ TEST(ConsolePortTest, RecordsTheRingDroppedBeforeTheyWerePrintedAreReportedAsLos
 TEST(Utf8Test, SurrogatePairsAreOneCharacterUpToTheirEdgesAndLoneOnesAreReplaced) {
     const std::pair<std::wstring, std::string> cases[] = {
         {L"\x7F", "\x7F"},
-        {L"\x80", "\xC2\x80"},  // the first character above 127 takes two bytes
+        {L"\x80", "\xC2\x80"},
         {L"\x7FF\x800", "\xDF\xBF\xE0\xA0\x80"},
         {{wchar_t(0xD800), wchar_t(0xDC00)}, "\xF0\x90\x80\x80"},
         {{wchar_t(0xDBFF), wchar_t(0xDFFF)}, "\xF4\x8F\xBF\xBF"},
         {{wchar_t(0xDBFF)}, "\xEF\xBF\xBD"},
-        {{wchar_t(0xDC00), L'A'},
-         "\xEF\xBF\xBD"
-         "A"},
+        {{wchar_t(0xDC00), L'A'}, std::string("\xEF\xBF\xBD") + "A"},
         {{wchar_t(0xD800), wchar_t(0xE000)}, "\xEF\xBF\xBD\xEE\x80\x80"},
     };
     for (const auto& [text, utf8] : cases)
         EXPECT_EQ(ToUtf8(text), utf8) << std::hex << static_cast<uint32_t>(text[0]);
 }
 
-class ReadChannelTest : public EngineWorld {};
-
+using ReadChannelTest = EngineWorld;
 TEST_F(ReadChannelTest, AChannelTheCardHasNotOrNoBufferReadsNothing) {
     UseCards("rate=unlimited");
     ASSERT_TRUE(theCard.Open(driver->CardPath(0)));
@@ -88,10 +84,8 @@ TEST_F(ReadChannelTest, AChannelTheCardHasNotOrNoBufferReadsNothing) {
     EXPECT_EQ(driver->Stats(0).driverCalls, calls) << "the driver was asked";
     ASSERT_TRUE(theCard.AllocateBuffers(4096));
     EXPECT_EQ(theCard.ReadChannel(kChannelCount - 1), 4096u);
-    ASSERT_EQ(driver->LastError(), 0u);
     // Outside the channels there is no handle: the driver would refuse whatever it was given.
-    EXPECT_EQ(theCard.ReadChannel(-1), 0u);
-    EXPECT_EQ(theCard.ReadChannel(kChannelCount), 0u);
+    EXPECT_EQ(theCard.ReadChannel(-1) + theCard.ReadChannel(kChannelCount), 0u);
     EXPECT_EQ(driver->LastError(), 0u) << "the driver was asked";
 }
 

@@ -38,8 +38,8 @@ class RecordingPort : public MainWindowPort {
         if (hook) hook();  // outside the lock: it may read the log or wait for other threads
     }
     void Repaint() override {}
-    void EnableTestInputs(bool enable) override {
-        Change([&](State& s) { s.enableCalls.push_back(enable); });
+    void EnableTestInputs(bool on) override {
+        Change([&](State& s) { s.enableCalls.push_back(on); });
     }
     void SetStartStopLabel(bool running) override {
         Change([&](State& s) { s.running = running; });
@@ -70,7 +70,6 @@ class RecordingPort : public MainWindowPort {
     }
     bool InputsEnabled() { return Get().enableCalls.empty() || Get().enableCalls.back(); }
     bool Running() { return Get().running; }
-
     bool WaitUntil(const std::function<bool(RecordingPort&)>& done) {
         return PollUntil([&] { return done(*this); }, std::chrono::seconds(30));
     }

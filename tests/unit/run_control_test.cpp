@@ -1,7 +1,5 @@
 #include "engine/run_control.h"
 
-#include <cwchar>
-
 #include "engine_world.h"
 
 namespace {
@@ -9,10 +7,10 @@ namespace {
 class RunControlTest : public EngineWorld {
   protected:
     // The caption comes back with the thread's final StopTest; the thread then only counts
-    // itself out, which no port call announces, so that last step is polled.
+    // itself out and returns, which no port call announces, so those last steps are polled.
     bool WaitForIdle() {
         return port.WaitUntil([](RecordingPort& p) { return !p.Running(); }) &&
-               PollUntil([] { return TestControl.activeThreads == 0; });
+               PollUntil([] { return TestControl.activeThreads == 0 && !TestThreadAlive(); });
     }
     void StartOn(int card) {
         UseCards("rate=unlimited,cards=4");
@@ -23,22 +21,13 @@ class RunControlTest : public EngineWorld {
     }
 };
 
-TEST_F(RunControlTest, StartRunsStopEndsAndTheWindowReturnsToIdleAfterTheSummary) {
-    StartOn(0);
+TEST_F(RunControlTest, StartRunsStopEndsAndAStartWhileTheRunIsStillFinishingIsRefused) {
+    StartOn(3);  // card 3's thread waits 300 ms after its loop before it writes the summary
     EXPECT_TRUE(port.Running());
     EXPECT_EQ(port.Get().enableCalls, std::vector<bool>{false});
     StopTest(false);
-    EXPECT_FALSE(TestControl.testRunning);
-    EXPECT_EQ(TestCounters.startTime, 0);
-    ASSERT_TRUE(WaitForIdle());
-    EXPECT_EQ(port.Get().enableCalls, (std::vector<bool>{false, true}));
-    EXPECT_EQ(CountStartingWith(L"Test passed: PCIe-0"), 1);  // the caption came after it
-    EXPECT_EQ(driver->OpenFileCount(), 0);
-}
-
-TEST_F(RunControlTest, StartIsRefusedWhileThePreviousRunIsStillFinishing) {
-    StartOn(3);  // card 3's thread waits 300 ms after its loop before it writes the summary
-    StopTest(false);
+    EXPECT_EQ(std::make_pair(TestControl.testRunning.load(), TestCounters.startTime.load()),
+              std::make_pair(false, int64_t{0}));
     StartTest();
     // While the button still reads "Stop", "press Start" would name a button that is not there.
     EXPECT_EQ(CountStartingWith(L"The previous PCIe test is still finishing; wait for its "
@@ -46,8 +35,14 @@ TEST_F(RunControlTest, StartIsRefusedWhileThePreviousRunIsStillFinishing) {
               1);
     EXPECT_FALSE(TestControl.testRunning);
     ASSERT_TRUE(WaitForIdle());
-    EXPECT_EQ(CountStartingWith(L"START OF PCIE TEST"), 1);
+    EXPECT_EQ(port.Get().enableCalls, (std::vector<bool>{false, true}));
+    EXPECT_EQ(CountStartingWith(L"Test passed: PCIe-3"), 1);  // the caption came after it
+    EXPECT_EQ(std::make_pair(CountStartingWith(L"START OF PCIE TEST"), driver->OpenFileCount()),
+              std::make_pair(1, 0));
     EXPECT_EQ(driver->Stats(3).sessions, 1u);
+    TestSettings.testMode = 7;  // no such test: nothing starts
+    StartTest();
+    EXPECT_TRUE(Has(L"No test mode selected", kLogInformation) && TestControl.activeThreads == 0);
 }
 
 std::atomic<RecordingPort*> heldPort{nullptr};
@@ -72,16 +67,7 @@ TEST_F(RunControlTest, CleanupStopsTheRunAndWaitsForItsThread) {
     ASSERT_TRUE(WaitForIdle());
 }
 
-TEST_F(RunControlTest, AnUnknownModeLogsAndStartsNoThread) {
-    UseCards("");
-    port.SetSelectedDevice(0);
-    TestSettings.testMode = 7;
-    StartTest();
-    EXPECT_TRUE(Has(L"No test mode selected", kLogInformation));
-    EXPECT_EQ(TestControl.activeThreads, 0);
-}
-
-TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSeconds) {
+TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSecondsAndReadsLikeC) {
     // Zero, negative and huge lengths never stop a run (nor overflow the comparison). The
     // longest length the runner accepts still ends: 35791394 min is 2147483520 s.
     const std::tuple<float, int64_t, bool> cases[] = {{1, 60, false},
@@ -105,16 +91,13 @@ TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSeconds) {
         // A run that ends keeps the last tick it counted for its summary.
         EXPECT_EQ(TestCounters.elapsedSeconds, stops ? -1 : elapsed);
     }
-}
-
-TEST(DurationText, ReadsLikeTheCLibraryAndRefusesNonFiniteValues) {
-    const std::pair<const wchar_t*, double> cases[] = {
+    // The run length reads like the C library and refuses non-finite values.
+    const std::pair<const wchar_t*, double> texts[] = {
         {L"2.5", 2.5},      {L"  1e1", 10.0}, {L"-1", -1.0}, {L"abc", 0.0},
         {L"3minutes", 3.0}, {L"1e999", 0.0},  {L"inf", 0.0}, {L"nan", 0.0},
     };
-    for (const auto& [text, minutes] : cases) {
+    for (const auto& [text, minutes] : texts)
         EXPECT_EQ(ParseDurationMinutes(text), minutes) << text;
-    }
 }
 
 }  // namespace

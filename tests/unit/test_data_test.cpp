@@ -50,17 +50,6 @@ TEST(FillPatternTest, EverySizeMatchesTheDefinition) {
     EXPECT_EQ(SerialRand(8), first) << "the reference itself";
 }
 
-TEST(FillPatternTest, MismatchesCountEveryWrongByte) {
-    BufferedCard c(kLoopbackBufferBytes);
-    ASSERT_TRUE(FillPattern(c.card, kPatternIncrementing, 0));
-    // An all-zero read-back is wrong everywhere except at the 1024 ramp starts.
-    std::vector<uint8_t> zeros(kLoopbackBufferBytes, 0);
-    EXPECT_EQ(CountMismatches(c.card.buffers[0], zeros.data(), kLoopbackBufferBytes), 261120u);
-    std::vector<uint8_t> copy = c.Buffer0();
-    copy.back() ^= 0x81;
-    EXPECT_EQ(CountMismatches(c.card.buffers[0], copy.data(), kLoopbackBufferBytes), 1u);
-}
-
 TEST(FillPatternTest, ConstantEmptyAndUnknownPatterns) {
     BufferedCard c(4096);
     ASSERT_TRUE(FillPattern(c.card, kPatternConstant, 170));
@@ -72,74 +61,61 @@ TEST(FillPatternTest, ConstantEmptyAndUnknownPatterns) {
         EXPECT_TRUE(FillPattern(empty, pattern, 1));
 }
 
-TEST(FillPatternTest, RandomFillsAgreeAcrossThreads) {
+TEST(FillPatternTest, RandomFillsAgreeAcrossThreadsAndMismatchesCountEveryWrongByte) {
     // Each fill starts the sequence over, whatever another thread's fill is doing.
     BufferedCard a(kLoopbackBufferBytes), b(kLoopbackBufferBytes);
     std::thread ta([&] { EXPECT_TRUE(FillPattern(a.card, kPatternRandom, 0)); });
     EXPECT_TRUE(FillPattern(b.card, kPatternRandom, 0));
     ta.join();
     EXPECT_TRUE(a.Buffer0() == SerialRand(kLoopbackBufferBytes) && b.Buffer0() == a.Buffer0());
+    // An all-zero read-back of the ramp is wrong everywhere except at the 1024 ramp starts.
+    ASSERT_TRUE(FillPattern(a.card, kPatternIncrementing, 0));
+    std::vector<uint8_t> zeros(kLoopbackBufferBytes, 0), copy = a.Buffer0();
+    EXPECT_EQ(CountMismatches(a.card.buffers[0], zeros.data(), kLoopbackBufferBytes), 261120u);
+    copy.back() ^= 0x81;
+    EXPECT_EQ(CountMismatches(a.card.buffers[0], copy.data(), kLoopbackBufferBytes), 1u);
 }
 
-// Records every sleep the pauses ask for instead of sleeping.
+// Every sleep the pauses ask for; a stop request comes after `stopAfterSleeps` of them.
 std::vector<uint32_t> sleeps;
-int stopAfterSleeps = -1;  // sets stopRequested once this many sleeps were made
+int stopAfterSleeps = -1;
 
-void CountingSleeper(uint32_t milliseconds) {
-    sleeps.push_back(milliseconds);
-    if (static_cast<int>(sleeps.size()) == stopAfterSleeps) TestControl.stopRequested = true;
-}
-
-class PauseTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        SetPauseSleeper(&CountingSleeper);
-        stopAfterSleeps = -1;
-    }
-    void TearDown() override {
-        SetPauseSleeper(nullptr);
-        InitTestSettings(TestSettings);
-        ResetRunState();
-    }
-};
-
-TEST_F(PauseTest, LoadPauseByLoad) {
-    // -300 gives 400 / 4: the first value past one plain sleep.
-    const std::pair<int32_t, std::vector<uint32_t>> cases[] = {{100, {}},
-                                                               {96, {1}},
-                                                               {97, {0}},
-                                                               {0, {25}},
-                                                               {-296, {99}},
-                                                               {-300, {100}},
-                                                               {-1000, {100, 100, 100}}};
-    for (const auto& [load, expected] : cases) {
+TEST(PauseTest, LoadPauseByLoadAndThrottleSteps) {
+    SetPauseSleeper([](uint32_t milliseconds) {
+        sleeps.push_back(milliseconds);
+        if (static_cast<int>(sleeps.size()) == stopAfterSleeps) TestControl.stopRequested = true;
+    });
+    // Load, sleeps, milliseconds each; -300 gives 400 / 4, the first value past one sleep.
+    const int32_t loads[][3] = {{100, 0, 0},   {96, 1, 1},     {97, 1, 0},     {0, 1, 25},
+                                {-296, 1, 99}, {-300, 1, 100}, {-1000, 3, 100}};
+    TestControl.stopRequested = false;
+    for (const auto& l : loads) {
         sleeps.clear();
-        TestControl.stopRequested = false;
-        TestSettings.loopbackLoadPercent = load;
+        TestSettings.loopbackLoadPercent = l[0];
         LoadPause();
-        EXPECT_EQ(sleeps, expected) << "load " << load;
+        EXPECT_EQ(sleeps, std::vector<uint32_t>(l[1], l[2])) << "load " << l[0];
     }
-}
-
-TEST_F(PauseTest, ThrottleSteps) {
     // Milliseconds, sleeps before a stop request (which ends the pause after its step), sleeps.
-    const std::tuple<int32_t, int, std::vector<uint32_t>> cases[] = {
+    const std::tuple<int32_t, int, std::vector<uint32_t>> throttles[] = {
         {99, -1, {99}}, {100, -1, {100}},    {250, -1, {100, 100, 100}},
         {-1, -1, {}},   {INT32_MIN, -1, {}}, {1000, 2, {100, 100}}};
-    for (const auto& [milliseconds, stopAfter, expected] : cases) {
+    for (const auto& [milliseconds, stopAfter, expected] : throttles) {
         sleeps.clear();
         stopAfterSleeps = stopAfter;
         TestControl.stopRequested = false;
         ThrottlePause(milliseconds);
         EXPECT_EQ(sleeps, expected) << milliseconds;
     }
+    SetPauseSleeper(nullptr);
+    InitTestSettings(TestSettings);
+    ResetRunState();
 }
 
 using namespace config;
 
 constexpr size_t kWholeText = 63;
 
-TEST(ConfigValuesTest, ParsesLikeTheCLibraryUpToTheFirstOtherCharacterOrTheLimit) {
+TEST(ConfigValuesTest, TextLoadAndBlockSize) {
     // No blank between sign and digits; decimal only; beyond 32 bits the value saturates; only
     // the characters the edit control allows are read, blanks included.
     const std::tuple<const wchar_t*, size_t, int32_t> cases[] = {
@@ -148,8 +124,8 @@ TEST(ConfigValuesTest, ParsesLikeTheCLibraryUpToTheFirstOtherCharacterOrTheLimit
         {L"-7x", kWholeText, -7},
         {L"0x1F", kWholeText, 0},
         {L"-2147483648", kWholeText, INT32_MIN},
-        {L"2147483648", kWholeText, INT32_MAX},
         {L"12345", 4, 1234},
+        {L"2147483648", kWholeText, INT32_MAX},
         {L"    7", 4, 0},
         {L"9", 0, 0}};
     for (const auto& [text, maxChars, expected] : cases) {
@@ -161,18 +137,13 @@ TEST(ConfigValuesTest, ParsesLikeTheCLibraryUpToTheFirstOtherCharacterOrTheLimit
     EXPECT_EQ(ParseLeadingInteger(longest.c_str(), kWholeText), INT32_MAX);
     EXPECT_EQ(ParseLeadingInteger((L"-" + longest).c_str(), kWholeText + 1), INT32_MIN);
     EXPECT_EQ(ParseLeadingInteger(nullptr, kWholeText), 0);
-}
-
-TEST(ConfigValuesTest, LoadClampKeepsOneToHundred) {
-    const int32_t cases[][2] = {{INT32_MIN, 1}, {0, 1}, {1, 1}, {100, 100}, {INT32_MAX, 100}};
-    for (const auto& c : cases) EXPECT_EQ(ClampLoadPercent(c[0]), c[1]) << c[0];
-}
-
-TEST(ConfigValuesTest, BlockSizesBetweenTheListsPowersOfTwoShowTheEntryBelow) {
-    const std::pair<uint32_t, int> cases[] = {{1, 0}, {3, 1}, {8, 3}, {64, 6}, {0, -1}, {128, 7}};
-    for (const auto& [megabytes, entry] : cases) EXPECT_EQ(BlockSizeEntry(megabytes), entry);
-    EXPECT_EQ(BlockSizeMB(6), 64u);
-    EXPECT_EQ(BlockSizeMB(-1), 0u);  // no selection truncates 2^-1 to 0
+    // The load is kept to 1-100; a block size between the list's powers of two shows the entry
+    // below, and no selection truncates 2^-1 to 0.
+    const int32_t loads[][2] = {{INT32_MIN, 1}, {0, 1}, {1, 1}, {100, 100}, {INT32_MAX, 100}};
+    for (const auto& c : loads) EXPECT_EQ(ClampLoadPercent(c[0]), c[1]) << c[0];
+    const std::pair<uint32_t, int> sizes[] = {{1, 0}, {3, 1}, {8, 3}, {64, 6}, {0, -1}, {128, 7}};
+    for (const auto& [megabytes, entry] : sizes) EXPECT_EQ(BlockSizeEntry(megabytes), entry);
+    EXPECT_EQ(std::make_pair(BlockSizeMB(6), BlockSizeMB(-1)), std::make_pair(64u, 0u));
 }
 
 }  // namespace
