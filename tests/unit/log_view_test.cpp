@@ -27,10 +27,17 @@ std::wstring RecordText(int n) { return L"record " + std::to_wstring(n); }
 
 class LogViewTest : public ::testing::Test {
   protected:
-    void SetUp() override { TearDown(), CreateTheLog(), SetLogViewPort(&port), linesPerPage = 16; }
+    void SetUp() override {
+        TearDown();
+        CreateTheLog();
+        SetLogViewPort(&port);
+        linesPerPage = 16;
+    }
     void TearDown() override {
-        SetLogViewPort(nullptr), DestroyTheLog();
-        shuttingDown = false, firstShown = lastPage = linesPerPage = 0;
+        SetLogViewPort(nullptr);
+        DestroyTheLog();
+        shuttingDown = false;
+        firstShown = lastPage = linesPerPage = 0;
     }
     // Stores records "record <from>".. and moves the view, as LogAdd and the window do.
     void Add(int n, int from = 0) {

@@ -50,8 +50,15 @@ TEST(LoggerTest, RingKeepsNewestTenThousandIndexesFromBothEndsAndTextIsCleanedAn
 
 class TheLogTest : public ::testing::Test {
   protected:
-    void SetUp() override { SetMainWindowPort(&port), CreateTheLog(); }
-    void TearDown() override { shuttingDown = false, DestroyTheLog(), SetMainWindowPort(nullptr); }
+    void SetUp() override {
+        SetMainWindowPort(&port);
+        CreateTheLog();
+    }
+    void TearDown() override {
+        shuttingDown = false;
+        DestroyTheLog();
+        SetMainWindowPort(nullptr);
+    }
     RecordingPort port;
 };
 

@@ -48,7 +48,10 @@ class RecordingCanvas : public Canvas {
     std::optional<CanvasRect> clip;
 
   private:
-    void Push(Call call) { call.clip = clip, calls.push_back(std::move(call)); }
+    void Push(Call call) {
+        call.clip = clip;
+        calls.push_back(std::move(call));
+    }
 };
 
 // The results panel's size in the window at 96 dpi, as the tests draw it.

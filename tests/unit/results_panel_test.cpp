@@ -27,7 +27,10 @@ constexpr int32_t kChartId = 1109;
 struct FakeOwner : ModuleOwner {
     explicit FakeOwner(CanvasRect at = {700, 250, 781, 550}) : placeholder(at) {}
     bool ControlScreenRect(int32_t id, CanvasRect* screenRect) override {
-        return ++lookups, id == kChartId && (*screenRect = placeholder, true);
+        ++lookups;
+        if (id != kChartId) return false;
+        *screenRect = placeholder;
+        return true;
     }
     CanvasRect ScreenToClient(const CanvasRect& r) override {
         return {r.left - 100, r.top - 50, r.right - 100, r.bottom - 50};
@@ -115,12 +118,19 @@ constexpr int32_t W = kPanelWidth;
 class ResultsPanelTest : public ThroughputChartTest {
   protected:
     void SetUp() override {
-        ResetRunState(), InitTestSettings(TestSettings), PublishLinkStatus(0), CreateTheLog();
-        linesPerPage = 16, theThroughputChart = &chart;
+        ResetRunState();
+        InitTestSettings(TestSettings);
+        PublishLinkStatus(0);
+        CreateTheLog();
+        linesPerPage = 16;
+        theThroughputChart = &chart;
     }
     void TearDown() override {
-        ResetRunState(), DestroyTheLog();
-        theThroughputChart = nullptr, shuttingDown = false, linesPerPage = 0;
+        ResetRunState();
+        DestroyTheLog();
+        theThroughputChart = nullptr;
+        shuttingDown = false;
+        linesPerPage = 0;
     }
     const RecordingCanvas& Paint() {
         canvas = RecordingCanvas();
@@ -153,7 +163,8 @@ TEST_F(ResultsPanelTest, LinkSelectsTheChartScaleAndRatesReachItOnlyWhenAPeakWas
         {0, 700.9f, 650.2f, false, 0, 0},
         {1, 1e12f, std::numeric_limits<float>::quiet_NaN(), true, INT32_MAX, 0}};
     for (const auto& [peak, read, write, hasRates, readRate, writeRate] : rates) {
-        TestCounters.peakRateMBps = peak, TestCounters.maxReadMBps = read;
+        TestCounters.peakRateMBps = peak;
+        TestCounters.maxReadMBps = read;
         TestCounters.maxWriteMBps = write;
         Paint();
         EXPECT_EQ(std::make_tuple(chart.hasRates, chart.readRate, chart.writeRate),
@@ -165,12 +176,17 @@ TEST_F(ResultsPanelTest, LinkSelectsTheChartScaleAndRatesReachItOnlyWhenAPeakWas
 TEST_F(ResultsPanelTest, HeaderTextsFollowTheRunState) {
     const std::wstring pad(32, L' ');
     auto closing = [](int alive) {
-        return [alive] { shuttingDown = true, TestControl.activeThreads = alive; };
+        return [alive] {
+            shuttingDown = true;
+            TestControl.activeThreads = alive;
+        };
     };
     auto status = [](StatusText text) { return [text] { TestCounters.statusText = text; }; };
     auto benchmark = [] {  // counts blocks both ways and shows no errors
-        TestSettings.testMode = 1, TestCounters.operations = 5000000;
-        TestCounters.readBlocks = 700000, TestCounters.writeBlocks = 400001;
+        TestSettings.testMode = 1;
+        TestCounters.operations = 5000000;
+        TestCounters.readBlocks = 700000;
+        TestCounters.writeBlocks = 400001;
     };
     const struct {
         std::function<void()> set;
@@ -192,7 +208,9 @@ TEST_F(ResultsPanelTest, HeaderTextsFollowTheRunState) {
         {closing(0), L"Duration: 000h 00m 00s", 5, 28}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.text.c_str());
-        TearDown(), SetUp(), c.set();
+        TearDown();
+        SetUp();
+        c.set();
         const auto drawn = Paint().TextStartingWith(c.text.substr(0, 8));
         ASSERT_TRUE(drawn);
         EXPECT_EQ(std::make_tuple(drawn->text, drawn->x, drawn->y, drawn->font),

@@ -100,7 +100,10 @@ TEST_F(SimulatedCardDriverTest, FilesOpenOnceEachAndOnlyByTheirNamesUntilTheCard
     uint32_t n = 0;
     EXPECT_FALSE(d.Read(user, &byte, 1, &n));
     uint32_t other = 99;  // the last error belongs to the calling thread
-    std::thread([&] { d.EnumerateInterfaces(CARD_INTERFACE_GUID), other = d.LastError(); }).join();
+    std::thread([&] {
+        d.EnumerateInterfaces(CARD_INTERFACE_GUID);
+        other = d.LastError();
+    }).join();
     EXPECT_EQ(std::make_pair(d.LastError(), other), std::make_pair(kErrorInvalidHandle, 0u));
 
     // A removed card refuses every call from the nth on, closing included, and leaves the list.
