@@ -28,7 +28,6 @@ fail() {
 # check NAME COMMAND... : ok when the command succeeds; expect NAME FILE GREP-ARGS...: a match.
 check() { local name=$1; shift; if "$@"; then ok "$name"; else fail "$name"; fi; }
 expect() { local name=$1 file=$2; shift 2; check "$name: $* in $file" grep -q "$@" "$work/$file"; }
-expect_not() { local name=$1 file=$2; shift 2; if grep -q "$@" "$work/$file"; then fail "$name: $*"; else ok "$name"; fi; }
 lines() { [ "$(wc -l <"$work/$1")" -eq "$2" ]; }
 # json_check NAME FILE PYTHON : FILE parses as JSON with a real parser, and the Python
 # statements hold, with r the parsed value and out, err the last run's texts.
@@ -47,48 +46,34 @@ run list 0 --simulate=cards=2 list && check "list prints one display name a line
     'lines out.txt 2 && head -1 "$work/out.txt" | grep -qxF "PCIe-0, Windows ID:$guid"'
 # The card table keeps 64 cards; the 65th is never read.
 run "list of 65 cards" 0 --simulate=cards=65 list && check "list stops at the table's 64" lines out.txt 64
-run "no card" 3 --simulate=cards=0 list &&
-    expect "no card" err.txt -x "No Korvenix PCIe test cards have been detected."
 run info 0 --simulate=link=gen3x8,devctl=0x2810 info && check "info prints the seven information lines" \
     eval 'lines out.txt 7 && grep -qx "Link Width: x8" "$work/out.txt" && grep -qx "Max Payload Size: 128 bytes" "$work/out.txt"'
-
-start=$SECONDS
-run "loopback passes" 0 --simulate loopback --minutes 0.05 &&
-    expect "loopback verdict" out.txt -E ": PASS       - Test passed: PCIe-0, Windows ID:"
-check "loopback of 0.05 minutes ends by itself ($((SECONDS - start))s)" [ $((SECONDS - start)) -le 30 ]
-expect "group lines keep their en dash in UTF-8" out.txt -F "Loopback blocks 1–10: Min "
-run "read benchmark" 0 --simulate benchmark --minutes 0.05 --direction read --block-mb 1 &&
-    for line in Maximum Average Minimum; do expect "read summary" out.txt -F "$line read data rate: "; done &&
-    expect_not "read only" out.txt -e "Average combined R/W data rate" -e "Write blocks"
 run "failed transfers fail the benchmark" 1 --simulate=fail-write=5 benchmark --minutes 0.02 \
     --direction write --block-mb 1 --stop-on-error && expect "failed transfer" out.txt -F " ReadBenchmark failed 31"
-run "log file" 0 --simulate loopback --minutes 0.02 --log "$work/event.log" &&
-    check "log file in the export format" eval 'head -c 28 "$work/event.log" | od -c | grep -q "\\\\r  \\\\n" &&
-        head -1 "$work/event.log" | grep -q "^KORVENIX Brixlane Log file" &&
-        grep -q "PASS       - Test passed: PCIe-0" "$work/event.log"'
 
 # The driver's version text may hold quotes, backslashes and characters above 127. Wine
-# decodes a program's arguments by the locale, so name a UTF-8 one. Counts against the summary
-# lines are checked by the fault matrix and junit_test.py.
+# decodes a program's arguments by the locale, so name a UTF-8 one. The log file is in the
+# export format: CRLF lines under the program's header.
 driver='V"1\2 caf'$'\xc3\xa9'
-LC_ALL=C.UTF-8 run "clean run with JSON" 0 "--simulate=driver=$driver" loopback --minutes 0.02 \
-    --json "$work/clean.json" && json_check "JSON describes program, card and start" clean.json '
+LC_ALL=C.UTF-8 run "clean run with JSON" 0 "--simulate=link=gen3x8,driver=$driver" loopback --minutes 0.02 \
+    --json "$work/clean.json" --log "$work/event.log" && json_check "JSON describes program, card and start" clean.json '
 (c,) = r
 assert c["program"] == {"name": "brixlanetool-cli", "version": "V1.0", "build": 1001}, c["program"]
 k = c["card"]
-assert (k["slot"], k["link_speed_gen"], k["link_width"], k["driver_version"]) == (0, 4, 4, "V\"1\\2 caf\u00e9"), k
+assert (k["slot"], k["link_speed_gen"], k["link_width"], k["driver_version"]) == (0, 3, 8, "V\"1\\2 caf\u00e9"), k
 assert re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d", c["start_time"]), c["start_time"]
 rt = c["results"]["round_trip"]
 assert rt["min_mib_per_s"] <= rt["median_mib_per_s"] <= rt["max_mib_per_s"] and 0 < c["duration_s"] < 60
-assert sum(i["passes"] for i in c["results"]["intervals"]) == c["results"]["passes"] > 0'
+assert sum(i["passes"] for i in c["results"]["intervals"]) == c["results"]["passes"] > 0
+assert re.search(r": PASS       - Test passed: PCIe-0, Windows ID:", out) and "Loopback blocks 1\u201310: Min " in out
+log = open(sys.argv[1].replace("clean.json", "event.log"), "rb").read()
+assert log.startswith(b"KORVENIX Brixlane Log file") and b"\r\n" in log[:28] and b"PASS       - Test passed: PCIe-0" in log'
 
 if run "diagnose wrong bytes" 1 --simulate=corrupt=3 loopback --minutes 0.02 --diagnose --json "$work/corrupt.json"; then
-    expect "a pass is described" out.txt -x "diagnose: pass 1: 3 of 262144 bytes wrong:"
-    expect "corrupt line" out.txt -F "PCIe data transfer error: 3 of 262144 bytes incorrect."
     json_check "three located bytes per pass match the incrementing pattern" corrupt.json '
-c = r[0]
+c, first = r[0], r[0]["diagnosis"]["described_passes"][0]
 d = c["diagnosis"]
-first = d["described_passes"][0]
+assert "diagnose: pass 1: 3 of 262144 bytes wrong:\n" in out and "PCIe data transfer error: 3 of 262144 bytes incorrect." in out
 assert d["wrong_byte_passes"] == c["results"]["passes"] > 0 and first["pass"] == 1 and first["wrong_bytes"] == 3
 for b in (b for p in d["described_passes"] for b in p["locations"]):
     assert b["expected"] == b["offset"] & 0xFF != b["received"] and b["differing_bits"] == b["expected"] ^ b["received"], b
@@ -96,16 +81,15 @@ lines = re.findall(r"^diagnose:   offset 0x([0-9a-f]{8}): expected 0x([0-9a-f]{2
 assert len(lines) == 3 * len(d["described_passes"]), len(lines)
 assert [tuple(int(x, 16) for x in l) for l in lines[:3]] == [(b["offset"], b["expected"], b["received"]) for b in first["locations"]]
 assert c["results"]["errors"]["verification"] == 3 * c["results"]["passes"] and "verification" in c["reasons"][0]
-# Only the first ten passes are described; the count goes on.
-more = d["wrong_byte_passes"] - 10
+more = d["wrong_byte_passes"] - 10  # only the first ten passes are described; the count goes on
 assert len(d["described_passes"]) == 10 and f"diagnose: {more} more passes with wrong bytes were not described (only the first 10 are)\n" in out'
 fi
 
 # With the JSON on standard output, the records and the diagnosis make way to standard error.
 # Surprise Down (uncorrectable bit 5), ECRC (19) and a reserved correctable bit (1) are noted
 # once when first seen and once with their count at the end, never counted.
-if run "uncounted error-status bits" 0 --simulate=aer-unc=0x80020,aer-cor=0x2 loopback --minutes 0.02 --diagnose --json -; then
-    json_check "uncounted bits are notes, and the card passes" out.txt '
+run "uncounted error-status bits" 0 --simulate=aer-unc=0x80020,aer-cor=0x2 loopback --minutes 0.02 --diagnose \
+    --json - && json_check "uncounted bits are notes, and the card passes" out.txt '
 (c,) = r
 n = c["results"]["passes"]
 assert "START OF PCIE TEST - LOOPBACK TEST" in err and "Test passed: PCIe-0" in err
@@ -116,18 +100,18 @@ bits = ["Surprise Down Error (uncorrectable status bit 5)", "ECRC Error (uncorre
 assert notes == [f"pass 1: {m} reported; the event log does not count it" for m in bits] + [
     f"{m} was reported in {n} of {n} passes; not counted as an error" for m in bits], notes
 assert c["results"]["errors"]["total"] == 0 and c["verdict"] == "passed"'
-fi
 
-if run "read rate below its limit" 1 --simulate=rate=1000 benchmark --minutes 0.02 --direction read \
-    --block-mb 1 --min-read-rate 1200 --json "$work/slow.json"; then
-    expect "the limit is named" err.txt -E "Average read rate [0-9.]+ MB/s is below the limit of 1200.0 MB/s"
-    json_check "the reason is in the JSON" slow.json '
-c = r[0]
+# A read-only benchmark: read figures only, and a limit it does not reach named.
+run "read rate below its limit" 1 --simulate=rate=1000 benchmark --minutes 0.02 --direction read \
+    --block-mb 1 --min-read-rate 1200 --json "$work/slow.json" && json_check "the reason is in the JSON" slow.json '
+(c,) = r
 rd = c["results"]["read"]
 assert c["results"]["write"] is None and rd["cycles"] > 0 and rd["failed_transfers"] == 0
+assert re.search(r"Average read rate [0-9.]+ MB/s is below the limit of 1200.0 MB/s", err)
+assert "Maximum read data rate: " in out and "Minimum read data rate: " in out
+assert "Average combined R/W data rate" not in out and "Write blocks" not in out
 avg = float(re.search(r"Average read data rate: ([0-9.]+) MB/s", out).group(1))
-assert abs(rd["average_mib_per_s"] - avg) <= 0.05, (rd["average_mib_per_s"], avg)
-assert rd["min_mib_per_s"] <= rd["median_mib_per_s"] <= rd["max_mib_per_s"]
+assert abs(rd["average_mib_per_s"] - avg) <= 0.05 and rd["min_mib_per_s"] <= rd["median_mib_per_s"] <= rd["max_mib_per_s"]
 groups = re.findall(r"Read blocks (\d+)\u2013(\d+): Min ([0-9.]+) MB/s, Max ([0-9.]+) MB/s", out)
 assert len(groups) == len(rd["intervals"]), (len(groups), len(rd["intervals"]))
 for g, i in zip(groups, rd["intervals"]):
@@ -135,41 +119,26 @@ for g, i in zip(groups, rd["intervals"]):
     assert abs(float(g[2]) - i["min_mib_per_s"]) <= 0.05 and abs(float(g[3]) - i["max_mib_per_s"]) <= 0.05
 assert c["verdict"] == "failed" and len(c["reasons"]) == 1
 assert re.fullmatch(r"Average read rate [0-9.]+ MB/s is below the limit of 1200\.0 MB/s", c["reasons"][0])'
-fi
 # A tenth of the card's rate: a busy instrumented build reaches far less than the link, not that little.
 run "a read rate above its limit passes" 0 --simulate=rate=200 benchmark --minutes 0.02 --direction read \
     --block-mb 1 --min-read-rate 20 && ok "a limit met passes"
 
-if run "link below expectation" 1 --simulate=link=gen4x2 loopback --minutes 0.02 \
-    --expect-link gen4x4 --json "$work/link.json"; then
-    expect "the card is still described" out.txt -F "Link Width: x2"
-    expect_not "no transfer was made" out.txt -F "START OF PCIE TEST"
-    json_check "an untested card fails with its reason" link.json '
-(c,) = r
-assert (c["results"], c["verdict"], c["reasons"]) == (None, "failed", ["Link trained at Gen4 x2, expected Gen4 x4"])
-assert (c["card"]["link_speed_gen"], c["card"]["link_width"]) == (4, 2)'
-fi
-run "every card" 0 --simulate=cards=3 loopback --minutes 0.02 --card all --json "$work/all.json" \
-    --log "$work/all.log" --expect-link gen4x4 && json_check "one object per card" all.json '
-assert [c["card"]["slot"] for c in r] == [0, 1, 2] and all(c["verdict"] == "passed" for c in r)
-assert re.findall(r"Test passed: PCIe-(\d)", out) == ["0", "1", "2"]
-log = open(sys.argv[1].replace("all.json", "all.log"), encoding="utf-8").read()
-assert "Test passed: PCIe-0" in log and "Test passed: PCIe-2" in log'
-run "one faulty card of three" 1 --simulate=cards=3,only=1,fail-write=1 loopback --minutes 0.02 \
-    --card all && expect "each card's verdict on standard error" err.txt -E "PCIe-1, Windows ID:.*: failed: [0-9]+ write error"
-
 # A card that cannot be used, a run that moved nothing, a card that stops answering: exit 1,
-# with the reason in the card's line on standard error (bounded by run's 120 s).
-while IFS='|' read -r name word args; do
+# with the reason in the card's line on standard error (bounded by run's 120 s). Bad usage:
+# exit 2 and a message naming the argument (the parser's own refusals are in its unit test).
+while IFS='|' read -r status name word args; do
     # shellcheck disable=SC2086
-    run "$name" 1 $args && expect "$name" err.txt -F -- "$word"
+    run "$name" "$status" $args && expect "$name" err.txt -F -- "$word"
 done <<CASES
-info on a card that will not open|PCIe-0, Windows ID:$guid: The card could not be opened|--simulate=no-open info
-info on a card with a bad signature|: The card's signature is wrong|--simulate=bad-signature info
-loopback on a card that will not open|failed: The card could not be opened; |--simulate=no-open loopback --minutes 0.02 --stall-timeout 1
-link expected of a card that will not open|failed: The card could not be opened|--simulate=no-open loopback --expect-link gen4x4 --diagnose --json $work/noopen.json
-benchmark that moved no block|failed read transfer(s); no block moved|--simulate=fail-read=1 benchmark --direction read --block-mb 1 --minutes 0.02
-stalled card|no transfer completed in 3 s: the card or its driver|--simulate=stall=600000 loopback --stall-timeout 3 --json $work/stall.json
+1|info on a card that will not open|PCIe-0, Windows ID:$guid: The card could not be opened|--simulate=no-open info
+1|info on a card with a bad signature|: The card's signature is wrong|--simulate=bad-signature info
+1|loopback on a card that will not open|failed: The card could not be opened; |--simulate=no-open loopback --minutes 0.02 --stall-timeout 1
+1|link expected of a card that will not open|failed: The card could not be opened|--simulate=no-open loopback --expect-link gen4x4 --diagnose --json $work/noopen.json
+1|benchmark that moved no block|failed read transfer(s); no block moved|--simulate=fail-read=1 benchmark --direction read --block-mb 1 --minutes 0.02
+1|stalled card|no transfer completed in 3 s: the card or its driver|--simulate=stall=600000 loopback --stall-timeout 3 --json $work/stall.json
+2|no card in slot 5|--card 5|--simulate=cards=2 loopback --card 5
+2|bad simulated-card option|foo|--simulate=foo=1 list
+2|JSON file in no folder|--json|--simulate loopback --json /nonexistent-folder/results.json
 CASES
 json_check "an unopened card has no facts, results or diagnosis" noopen.json '
 (c,) = r
@@ -179,60 +148,6 @@ assert [(c["verdict"], c["results"], c["reasons"]) for c in r] == [("failed", No
 # A summary that waits on purpose (a tenth of a second per slot) is no stall.
 run "a summary that waits is no stall" 0 --simulate=cards=40 loopback --card 39 --minutes 0.02 \
     --stall-timeout 3 && ok "a summary that waits is no stall"
-
-# Bad usage: exit 2 and a message naming the argument.
-while IFS='|' read -r word args; do
-    # shellcheck disable=SC2086
-    run "$args" 2 $args && expect "$args" err.txt -F -- "$word"
-done <<'CASES'
---load|--simulate loopback --load 0
---load|--simulate loopback --load=101
---constant|--simulate loopback --constant 256
---block-mb|--simulate benchmark --block-mb 3
---minutes|--simulate loopback --minutes -1
---minutes|--simulate loopback --minutes abc
---bogus|--simulate loopback --bogus
---pattern|--simulate loopback --pattern zigzag
---card 5|--simulate=cards=2 loopback --card 5
---block-mb|--simulate loopback --block-mb 8
-foo|--simulate=foo=1 list
-command|--simulate
---min-loopback-rate|--simulate benchmark --min-loopback-rate 100
---min-read-rate|--simulate loopback --min-read-rate 100
---min-write-rate|--simulate benchmark --direction read --min-write-rate 9
---diagnose|--simulate benchmark --diagnose
---min-read-rate|--simulate benchmark --min-read-rate fast
---expect-link|--simulate loopback --expect-link gen9x4
---stall-timeout|--simulate loopback --stall-timeout 1.5
---json|--simulate info --json x.json
---card all|--simulate info --card all
---json|--simulate loopback --json /nonexistent-folder/results.json
-CASES
-
-# interrupt NAME STATUS TEXT WAIT_FOR GAP ARGS...: once WAIT_FOR is on standard output sends
-# Ctrl-C (twice, GAP seconds apart, when GAP is given); the run must leave with STATUS and TEXT.
-interrupt() {
-    local name=$1 expected=$2 text=$3 wait_for=$4 gap=$5
-    shift 5
-    "${cli[@]}" "$@" >"$work/out" 2>"$work/err" </dev/null &
-    local pid=$!
-    for _ in $(seq 600); do grep -q "$wait_for" "$work/out" && break; sleep 0.1; done
-    kill -INT "$pid"
-    if [ -n "$gap" ]; then sleep "$gap"; kill -INT "$pid"; fi
-    for _ in $(seq 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid"
-    status=$?
-    cat "$work/out" "$work/err" | tr -d '\r' >"$work/out.txt"
-    check "$name (status $status)" eval '[ "$status" -eq "$expected" ] && grep -q "$text" "$work/out.txt"'
-}
-if [ "${BRIXLANE_CLI_NATIVE:-1}" = 1 ]; then
-    interrupt "Ctrl-C stops the run with its summary" 0 "Test passed: PCIe-0" "Loopback blocks 1" "" --simulate loopback
-    # A second Ctrl-C, twice the runner's gap between two interrupts that count as two after the
-    # first, leaves at once, here during a stalled transfer.
-    interrupt "a second Ctrl-C leaves without the summary" 1 "interrupted twice" "START OF PCIE TEST" 1 \
-        --simulate=stall=20000 loopback
-fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

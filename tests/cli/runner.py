@@ -6,10 +6,7 @@ cli = sys.argv[1:]
 native = os.environ.get("BRIXLANE_CLI_NATIVE", "1") == "1"  # 0 under Wine: no signals, no pty
 work = tempfile.mkdtemp()
 failed = []
-
-
-def path(name):
-    return os.path.join(work, name)
+path = lambda name: os.path.join(work, name)
 
 
 def run(*args, status=None):
@@ -22,8 +19,7 @@ def run(*args, status=None):
 
 def expect(name, ok, detail=""):
     print("ok  " if ok else "FAIL", name, "" if ok else repr(detail)[:1500])
-    if not ok:
-        failed.append(name)
+    failed.extend([] if ok else [name])
 
 
 def check(name):
