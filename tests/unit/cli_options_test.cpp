@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
 #include <tuple>
 
@@ -9,10 +10,7 @@ namespace {
 
 std::vector<std::wstring> Split(const std::wstring& line) {
     std::wistringstream in(line);
-    std::vector<std::wstring> args;
-    std::wstring arg;
-    while (in >> arg) args.push_back(arg);
-    return args;
+    return {std::istream_iterator<std::wstring, wchar_t>(in), {}};
 }
 
 CliOptions Accepted(const std::wstring& line) {
@@ -53,6 +51,7 @@ TEST(CliOptionsTest, BadArgumentsAreRefusedByName) {
         {L"loopback --min-read-rate 100", L"--min-read-rate"},
         {L"benchmark --min-read-rate", L"--min-read-rate"},
         {L"loopback --json=", L"--json"},
+        {L"loopback --json - --json-stream -", L"--json-stream -"},
         {L"loopback --diagnose=yes", L"--diagnose"},
         {L"loopback --card everything", L"--card"},
         {L"info --card all", L"--card all"},

@@ -15,9 +15,7 @@ namespace {
 struct FakeCard {
     FakeCard() {
         for (uint32_t i = 0; i < kBytes; ++i) sent[i] = received[i] = static_cast<uint8_t>(i);
-        card.buffers[0] = sent;
-        card.buffers[1] = received;
-        card.bufferSize = kBytes;
+        card.buffers[0] = sent, card.buffers[1] = received, card.bufferSize = kBytes;
     }
     ~FakeCard() { card.buffers[0] = card.buffers[1] = nullptr, card.bufferSize = 0; }
     static constexpr uint32_t kBytes = 4096;
