@@ -10,16 +10,14 @@ skip() { echo "skipped: $1"; exit 77; }
 command -v valgrind >/dev/null 2>&1 || skip "valgrind is not installed"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
-# glibc's AVX2 wmemcmp compares whole 32-byte vectors and may read past the end of a short
-# string within the same page; the bytes beyond never decide the result. Valgrind 3.19 has
-# no replacement for it and reports every such compare of two card paths.
+# glibc's AVX2 wmemcmp reads whole 32-byte vectors, past the end of a short string within its
+# page; the bytes beyond never decide the result, but valgrind 3.19 reports every such compare.
 printf '{\n wmemcmp-avx2-reads-whole-vectors\n Memcheck:Addr32\n fun:__wmemcmp_avx2_movbe\n}\n' >"$work/glibc.supp"
 
-# Valgrind's exit status for an error is apart from the runner's 0-3. A run takes 5 to 10 s
-# with valgrind's start-up and leak search; one still going after 120 s is hung.
+# check NAME ARGS...: one run under valgrind that must pass cleanly (valgrind's status for an
+# error is apart from the runner's 0-3); it takes 5 to 10 s, one still going after 120 s is hung.
 failed=0
-check() {  # check NAME ARGS...: one run under valgrind that must pass cleanly
+check() {
     local name=$1 start=$SECONDS
     shift
     timeout -k 5 120 valgrind --leak-check=full --errors-for-leak-kinds=definite,indirect \
@@ -31,15 +29,10 @@ check() {  # check NAME ARGS...: one run under valgrind that must pass cleanly
         return
     fi
     failed=$((failed + 1))
-    case $status in
-        124 | 137) echo "FAIL $name: still running after 120s" ;;
-        99) echo "FAIL $name: memory errors or leaks" ;;
-        *) echo "FAIL $name: exit status $status" ;;
-    esac
+    echo "FAIL $name: exit status $status (99: memory errors or leaks; 124 or 137: still running after 120s)"
     sed 's/^/     valgrind: /' "$work/$name.valgrind" | tail -40
     sed 's/^/     err: /' "$work/$name.err" | tail -5
 }
-
 # Small blocks: under valgrind every byte moved is checked.
 check loopback --simulate loopback --minutes 0.02
 check benchmark --simulate benchmark --minutes 0.02 --block-mb 1

@@ -1,15 +1,12 @@
 # What the runner's Python tests share: the command line under test (the arguments of the test
 # script: [EMULATOR...] CLI), a work folder, bounded runs and the tally of checks.
-import os, subprocess, sys, tempfile
+import os, shutil, subprocess, sys, tempfile
 
 cli = sys.argv[1:]
 native = os.environ.get("BRIXLANE_CLI_NATIVE", "1") == "1"  # 0 under Wine: no signals, no pty
 work = tempfile.mkdtemp()
 failed = []
-
-
-def path(name):
-    return os.path.join(work, name)
+path = lambda name: os.path.join(work, name)
 
 
 def run(*args, status=None):
@@ -22,21 +19,20 @@ def run(*args, status=None):
 
 def expect(name, ok, detail=""):
     print("ok  " if ok else "FAIL", name, "" if ok else repr(detail)[:1500])
-    if not ok:
-        failed.append(name)
+    failed.extend([] if ok else [name])
 
 
 def check(name):
     """Runs the decorated function at once; a failure is reported and the next check runs."""
     def wrap(f):
         try:
-            f()
-            expect(name, True)
+            expect(name, f() or True)
         except Exception as e:
             expect(name, False, e)
     return wrap
 
 
 def finish():
+    shutil.rmtree(work, ignore_errors=True)
     print(f"{len(failed)} failed")
     sys.exit(1 if failed else 0)

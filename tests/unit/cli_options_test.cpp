@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
 #include <tuple>
 
@@ -9,10 +10,7 @@ namespace {
 
 std::vector<std::wstring> Split(const std::wstring& line) {
     std::wistringstream in(line);
-    std::vector<std::wstring> args;
-    std::wstring arg;
-    while (in >> arg) args.push_back(arg);
-    return args;
+    return {std::istream_iterator<std::wstring, wchar_t>(in), {}};
 }
 
 CliOptions Accepted(const std::wstring& line) {
@@ -24,37 +22,53 @@ CliOptions Accepted(const std::wstring& line) {
 }
 
 TEST(CliOptionsTest, ProductionLineOptionsReachTheirFields) {
-    const CliOptions b =
-        Accepted(L"benchmark --json=- --min-read-rate=1200.5 --min-write-rate 900 --card 3");
-    EXPECT_EQ(
-        std::make_tuple(b.jsonFile, b.minReadRate.value_or(0), b.minWriteRate.value_or(0), b.card),
-        std::make_tuple(std::wstring(L"-"), 1200.5, 900.0, 3));
-    const CliOptions l = Accepted(L"loopback --min-loopback-rate 1500.5");
-    EXPECT_EQ(l.minLoopbackRate.value_or(0), 1500.5);
+    const CliOptions b = Accepted(
+        L"benchmark --json=- --min-read-rate=1200.5 --min-write-rate 900 --card 3 --block-mb 64");
+    EXPECT_EQ(std::make_tuple(b.jsonFile, b.minReadRate.value_or(0), b.minWriteRate.value_or(0),
+                              b.card, b.blockMB),
+              std::make_tuple(std::wstring(L"-"), 1200.5, 900.0, 3, 64u));
+    const CliOptions l = Accepted(L"loopback --min-loopback-rate 1500.5 --minutes 35791394");
+    EXPECT_EQ(std::make_pair(l.minLoopbackRate.value_or(0), l.minutes),
+              std::make_pair(1500.5, 35791394.0));
     EXPECT_FALSE(l.diagnose || l.allCards || l.expectLink || l.minReadRate || !l.jsonFile.empty());
     // A numbered card after "all" tests that card only.
     const CliOptions one = Accepted(L"loopback --card all --card 2");
     EXPECT_EQ(std::make_pair(one.allCards, one.card), std::make_pair(false, 2));
-    EXPECT_EQ(Accepted(L"loopback --minutes 35791394").minutes, 35791394.0);
-    EXPECT_EQ(Accepted(L"benchmark --block-mb 64").blockMB, 64u);
 }
 
 TEST(CliOptionsTest, BadArgumentsAreRefusedByName) {
+    // Past the longest length the run-length check holds (35791394 minutes) a run never ends.
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
         {L"list --expect-link gen4x4", L"--expect-link"},
+        {L"info --json x.json", L"--json"},
         {L"benchmark --direction write --min-read-rate 100", L"--min-read-rate"},
+        {L"benchmark --direction read --min-write-rate 9", L"--min-write-rate"},
         {L"loopback --min-loopback-rate 0", L"--min-loopback-rate"},
         {L"loopback --min-loopback-rate 1e3", L"--min-loopback-rate"},
         {L"loopback --min-loopback-rate .5", L"--min-loopback-rate"},
         {L"loopback --min-loopback-rate 1000001", L"--min-loopback-rate"},
+        {L"benchmark --min-loopback-rate 100", L"--min-loopback-rate"},
+        {L"loopback --min-read-rate 100", L"--min-read-rate"},
         {L"benchmark --min-read-rate", L"--min-read-rate"},
         {L"loopback --json=", L"--json"},
+        {L"loopback --json - --json-stream -", L"--json-stream -"},
         {L"loopback --diagnose=yes", L"--diagnose"},
         {L"loopback --card everything", L"--card"},
+        {L"info --card all", L"--card all"},
         {L"benchmark --block-mb 128", L"--block-mb"},
-        // Past the longest length the run-length check holds, a run would never end.
+        {L"benchmark --block-mb 3", L"--block-mb"},
+        {L"loopback --load 0", L"--load"},
+        {L"loopback --load=101", L"--load"},
+        {L"loopback --constant 256", L"--constant"},
+        {L"loopback --minutes -1", L"--minutes"},
+        {L"loopback --minutes abc", L"--minutes"},
         {L"loopback --minutes 35791394.1", L"35791394"},
         {L"loopback --minutes 1e30", L"35791394"},
+        {L"loopback --bogus", L"--bogus"},
+        {L"loopback --pattern zigzag", L"--pattern"},
+        {L"", L"command"},
+        {L"loopback --stall-timeout 1.5", L"--stall-timeout"},
+        {L"", L""},
     };
     for (const auto& [line, named] : cases) {
         CliOptions o;

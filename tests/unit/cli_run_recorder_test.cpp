@@ -15,9 +15,7 @@ namespace {
 struct FakeCard {
     FakeCard() {
         for (uint32_t i = 0; i < kBytes; ++i) sent[i] = received[i] = static_cast<uint8_t>(i);
-        card.buffers[0] = sent;
-        card.buffers[1] = received;
-        card.bufferSize = kBytes;
+        card.buffers[0] = sent, card.buffers[1] = received, card.bufferSize = kBytes;
     }
     ~FakeCard() { card.buffers[0] = card.buffers[1] = nullptr, card.bufferSize = 0; }
     static constexpr uint32_t kBytes = 4096;
@@ -26,24 +24,22 @@ struct FakeCard {
 };
 
 TEST(RunRecorderUnitTest, OnlyABitWrongInEveryLocatedByteBlamesADataLine) {
-    const struct {
-        std::vector<std::pair<uint32_t, uint8_t>> flips;  // offset, differing bits
-        uint8_t bitsInEvery;
-    } cases[] = {{{{17, 0x04}, {900, 0x04}, {3000, 0x04}, {3001, 0x24}}, 0x04},
-                 {{{5, 0x01}, {6, 0x80}}, 0}};
+    // Offset and differing bits of each located byte, and the bit wrong in every one of them.
+    const std::pair<std::vector<std::pair<uint32_t, uint8_t>>, uint8_t> cases[] = {
+        {{{17, 0x04}, {900, 0x04}, {3000, 0x04}, {3001, 0x24}}, 0x04}, {{{5, 0x01}, {6, 0x80}}, 0}};
     const std::wstring blame =
         L"diagnose: bit 2 differed in every located byte (4): one data line at fault?";
-    for (const auto& c : cases) {
+    for (const auto& [flips, bitsInEvery] : cases) {
         FakeCard fake;
-        for (const auto& [offset, bits] : c.flips) fake.received[offset] ^= bits;
+        for (const auto& [offset, bits] : flips) fake.received[offset] ^= bits;
         RunRecorder recorder;
         std::vector<std::wstring> said;
         recorder.Begin(RecordedTest::Loopback, true,
                        [&](const std::wstring& s) { said.push_back(s); });
-        recorder.LoopbackPass(static_cast<int32_t>(c.flips.size()), 7000, fake.card, nullptr);
+        recorder.LoopbackPass(static_cast<int32_t>(flips.size()), 7000, fake.card, nullptr);
         recorder.Finish();
-        EXPECT_EQ(recorder.Diagnosed().bitsInEvery, c.bitsInEvery);
-        EXPECT_EQ(std::count(said.begin(), said.end(), blame), c.bitsInEvery ? 1 : 0);
+        EXPECT_EQ(recorder.Diagnosed().bitsInEvery, bitsInEvery);
+        EXPECT_EQ(std::count(said.begin(), said.end(), blame), bitsInEvery ? 1 : 0);
     }
 }
 
@@ -83,25 +79,22 @@ TEST(RunRecorderUnitTest, PassesFallIntoTheMinuteOfTheRunTheyEndIn) {
 
 TEST(RateHistogramTest, MedianIsTheLowerOfTwoRoundedDownButNeverBelowTheMinimum) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const struct {
-        std::vector<double> rates;
-        double min, median, max;
-    } cases[] = {
-        {{}, 0, 0, 0},
-        {{7000, 6500, 7100, 7200}, 6500, 7000, 7200},  // the lower median
-        {{1000.9, 1001.7, 1002.2}, 1000.9, 1001.0, 1002.2},
-        {{1000.6, 1000.7, 1000.8}, 1000.6, 1000.6, 1000.8},  // all in one bin
+    // Rates, then the minimum, median and maximum they give.
+    const std::pair<std::vector<double>, std::tuple<double, double, double>> cases[] = {
+        {{}, {0, 0, 0}},
+        {{7000, 6500, 7100, 7200}, {6500, 7000, 7200}},  // the lower median
+        {{1000.9, 1001.7, 1002.2}, {1000.9, 1001.0, 1002.2}},
+        {{1000.6, 1000.7, 1000.8}, {1000.6, 1000.6, 1000.8}},  // all in one bin
         // Above the ceiling all share the overflow bin: its median is a lower bound.
-        {{100, 70000, 250000}, 100, RateHistogram::kBins, 250000},
-        {{100, 70000, 250000, 65535.5, 1}, 1, 65535, 250000},
-        {{-5, nan, 10}, 0, 0, 10},  // negative and NaN count as zero
+        {{100, 70000, 250000}, {100, RateHistogram::kBins, 250000}},
+        {{100, 70000, 250000, 65535.5, 1}, {1, 65535, 250000}},
+        {{-5, nan, 10}, {0, 0, 10}},  // negative and NaN count as zero
     };
-    for (const auto& c : cases) {
+    for (const auto& [rates, figures] : cases) {
         RateHistogram h;
-        for (double r : c.rates) h.Add(r);
-        EXPECT_EQ(std::make_tuple(h.Count(), h.Min(), h.Median(), h.Max()),
-                  std::make_tuple(c.rates.size(), c.min, c.median, c.max))
-            << c.rates.size();
+        for (double r : rates) h.Add(r);
+        EXPECT_EQ(h.Count(), rates.size());
+        EXPECT_EQ(std::make_tuple(h.Min(), h.Median(), h.Max()), figures) << rates.size();
     }
 }
 
