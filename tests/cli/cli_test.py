@@ -1,10 +1,8 @@
-#!/usr/bin/env bash
+#!/usr/bin/python3
 # End-to-end checks of brixlanetool-cli on the simulated card: what a production-line script
 # sees (standard output, standard error, exit status, the log file, the JSON results). Usage:
-#   cli_test.sh [RUNNER...] CLI     e.g. cli_test.sh cmake/wine-run.sh build-win/brixlanetool-cli.exe
-exec python3 - "$(dirname "$0")" "$@" <<'PYTHON'
-import json, re, sys
-sys.path.insert(0, sys.argv.pop(1))
+#   cli_test.py [RUNNER...] CLI     e.g. cli_test.py cmake/wine-run.sh build-win/brixlanetool-cli.exe
+import json, re
 from runner import check, finish, path, run
 
 GUID = "{74c7e4a9-6d5d-4a70-bc0d-20691dff9e9d}"
@@ -138,4 +136,3 @@ def _():
         ("failed", None, ["no transfer completed in 3 s: the card or its driver stopped answering"])]
 
 finish()
-PYTHON

@@ -1,13 +1,13 @@
-#!/usr/bin/env bash
+#!/usr/bin/python3
 # Every fault the simulated card can inject, through the command-line runner: each fault x
 # loopback/benchmark x with and without --stop-on-error. Each cell must end by itself within
 # its bound, exit with the status its outcome calls for (not a signal), and its summary,
 # verdict, logged failures and JSON results must agree with each other and with the fault.
-#   cli_fault_matrix.sh [RUNNER...] CLI   (BRIXLANE_MATRIX_JOBS cells at once, default 2)
-exec python3 - "$(dirname "$0")/../../src/engine/error_status.h" "$@" <<'PYTHON'
+#   cli_fault_matrix.py [RUNNER...] CLI   (BRIXLANE_MATRIX_JOBS cells at once, default 2)
 import concurrent.futures, json, os, re, shutil, subprocess, sys, tempfile, time
 
-status_header, cli, work = sys.argv[1], sys.argv[2:], tempfile.mkdtemp()
+cli, work = sys.argv[1:], tempfile.mkdtemp()
+status_header = os.path.join(os.path.dirname(__file__), "../../src/engine/error_status.h")
 # 0.02 minutes ends a run 1 to 2 s after its start, so every run moves data for a second; a
 # cell still going after 60 s is hung. Load 90 leaves the two test processors mostly free.
 MINUTES, HANG_BOUND, LOAD = "0.02", 60, "90"
@@ -118,4 +118,3 @@ with concurrent.futures.ThreadPoolExecutor(int(os.environ.get("BRIXLANE_MATRIX_J
 shutil.rmtree(work)
 print(f"{len(CELLS)} cells: {passed} passed, {len(CELLS) - passed} failed ({time.monotonic() - started:.0f}s)")
 sys.exit(0 if passed == len(CELLS) else 1)
-PYTHON
