@@ -577,8 +577,8 @@ constexpr Act DetailedLogging{[](GuiTest& t, const Step&) {
 }};
 // The load `text` typed, then the edit left: it then shows `value`.
 constexpr Act LoadLeft{[](GuiTest& t, const Step& s) {
-    t.Run({Focus(IDC_LOAD_EDIT), Type(IDC_LOAD_EDIT, s.text), Focus(IDC_DETAILED_LOGGING)});
-    t.Run({Is(IDC_LOAD_EDIT, std::to_wstring(s.value).c_str())});
+    t.Run({Focus(IDC_LOAD_EDIT), Type(IDC_LOAD_EDIT, s.text), Focus(IDC_DETAILED_LOGGING),
+           Is(IDC_LOAD_EDIT, std::to_wstring(s.value).c_str())});
 }};
 // A 0.01-minute run ends at the refresh timer's first tick after 0 whole seconds; five
 // seconds are the bound for about one.
