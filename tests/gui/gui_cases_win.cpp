@@ -99,9 +99,10 @@ class GuiTest : public ::testing::TestWithParam<Case> {
                        (category.empty() || r.category == category);
             }));
     }
-    void Run(std::initializer_list<Step> steps) {
-        for (const Step& step : steps) {
-            if (!HasFatalFailure()) step.act(*this, step);
+    void Run(const std::vector<Step>& steps) {
+        for (size_t i = 0; i < steps.size() && !HasFatalFailure(); ++i) {
+            SCOPED_TRACE("step " + std::to_string(i + 1));
+            steps[i].act(*this, steps[i]);
         }
     }
 
@@ -124,10 +125,7 @@ TEST_P(GuiTest, Run) {
         ASSERT_TRUE(!GetParam().logFile ||
                     app_->WaitForRecord(L"Max Read Request Size: ", gui::kLongTimeoutMs) >= 0);
     }
-    for (size_t i = 0; i < GetParam().steps.size() && !HasFatalFailure(); ++i) {
-        SCOPED_TRACE("step " + std::to_string(i + 1));
-        GetParam().steps[i].act(*this, GetParam().steps[i]);
-    }
+    Run(GetParam().steps);
 }
 
 constexpr Act Click{[](GuiTest& t, const Step& s) { PostMessageW(t.Item(s.id), BM_CLICK, 0, 0); }};
@@ -671,7 +669,7 @@ constexpr const wchar_t* kResultsCards = L"--simulate=cards=2,only=1,corrupt=3";
 constexpr LPARAM kGreen = RGB(128, 255, 128), kRed = RGB(255, 64, 64);
 
 const std::vector<Case> kCases = {
-    {"StartsIdleRunsWithTheInputsDisabledShowsAboutRefusesANegativeDurationAndExits", L"--simulate",
+    {"StartsIdleRunsDisabledShowsAboutRefusesANegativeDurationAndExits", L"--simulate",
      Seq(Mode(IDC_LOOPBACK_RADIO), Is(IDC_DURATION_EDIT, L"0"), Is(IDC_START_STOP, L"Start"),
          InputsOn(), StartUpNamesTheFirstCard(), Shot(L"main_window_at_rest"), Start(), InputsOff(),
          Category(L"Loopback"), Stop(), Count(kPassed, 1), Count(L"Test failed"), InputsOn(),
@@ -721,7 +719,7 @@ const std::vector<Case> kCases = {
     {"LogFileWithoutANameIsRefused", L"--log-file=", Seq(Refused(L"--log-file")), true},
     {"UnknownSimulationItemIsRefusedByName", L"--simulate=warp=9", Seq(Refused(L"warp")), true},
     // Escape goes through the main window's dialog manager as command 2, Configure's id.
-    {"ConfigurationOpensOnEscapeKeepsLoadInStepWarnsOfTheConstantAndStoresOnlyOnOk", L"--simulate",
+    {"ConfigurationOpensOnEscapeKeepsLoadInStepChecksTheConstantStoresOnOk", L"--simulate",
      Seq(Key(0, VK_ESCAPE), Dialog(kConfig), Shows(), ConfigurationIsModal(),
          Shot(L"config_dialog"), Key(0, VK_ESCAPE), Closed(kConfig), Start(), InputsOff(),
          Key(0, VK_ESCAPE), NoBox(kConfig), Stop(), OpenConfiguration(), Focus(IDC_LOAD_EDIT),
