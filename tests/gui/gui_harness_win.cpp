@@ -77,11 +77,6 @@ std::vector<BYTE> SettledCapture(HWND window, const RECT& rect, BITMAPINFOHEADER
 
 }  // namespace
 
-Config& TheConfig() {
-    static Config config;
-    return config;
-}
-
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     while (!condition()) {
@@ -91,8 +86,9 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     return true;
 }
 
-AppUnderTest::AppUnderTest(const std::wstring& arguments, bool withLogFile) {
-    std::wstring line = L"\"" + TheConfig().programPath + L"\" " + arguments;
+AppUnderTest::AppUnderTest(const std::wstring& arguments, bool withLogFile,
+                           const std::wstring& program) {
+    std::wstring line = L"\"" + program + L"\" " + arguments;
     if (withLogFile) {
         wchar_t folder[MAX_PATH] = {}, path[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, folder);
@@ -276,15 +272,15 @@ Picture CaptureClient(HWND window) {
 void SaveScreenshot(HWND window, const std::wstring& name) {
     RECT rect = {};
     GetWindowRect(window, &rect);
-    if (TheConfig().screenshotDir.empty() || rect.right <= rect.left) return;
-    CreateDirectoryW(TheConfig().screenshotDir.c_str(), nullptr);
+    if (screenshotDir.empty() || rect.right <= rect.left) return;
+    CreateDirectoryW(screenshotDir.c_str(), nullptr);
     BITMAPINFOHEADER header;
     const std::vector<BYTE> pixels = SettledCapture(window, rect, &header);
     BITMAPFILEHEADER file = {};
     file.bfType = 0x4D42;  // "BM"
     file.bfOffBits = sizeof(file) + sizeof(header);
     file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-    const std::wstring path = TheConfig().screenshotDir + L"\\" + name + L".bmp";
+    const std::wstring path = screenshotDir + L"\\" + name + L".bmp";
     if (std::FILE* out = _wfopen(path.c_str(), L"wb")) {
         std::fwrite(&file, sizeof(file), 1, out);
         std::fwrite(&header, sizeof(header), 1, out);

@@ -11,11 +11,8 @@
 
 namespace gui {
 
-struct Config {
-    std::wstring programPath;    // brixlanetool.exe, as a Windows path
-    std::wstring screenshotDir;  // empty: no screenshots
-};
-Config& TheConfig();
+inline std::wstring programPath;    // brixlanetool.exe, as a Windows path
+inline std::wstring screenshotDir;  // empty: no screenshots
 
 // Bounds for effects of well under a second, and for a start (the first under Wine takes a few
 // seconds) or a run's summary.
@@ -32,7 +29,8 @@ struct LoggedRecord {
 
 class AppUnderTest {
   public:
-    explicit AppUnderTest(const std::wstring& arguments, bool withLogFile = true);
+    explicit AppUnderTest(const std::wstring& arguments, bool withLogFile = true,
+                          const std::wstring& program = programPath);
     ~AppUnderTest();
     AppUnderTest(const AppUnderTest&) = delete;
     AppUnderTest& operator=(const AppUnderTest&) = delete;

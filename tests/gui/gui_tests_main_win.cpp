@@ -22,11 +22,6 @@ std::wstring WindowsPath(const std::string& path) {
     return wide;
 }
 
-bool UnderWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
 // Under Wine: without a window manager, Wine waits two seconds at every hide of a window it
 // considers managed for a window manager that never answers, which would put two idle seconds
 // into every close; the prefix is told not to. And Wine's own Tahoma and Marlett (Debian's
@@ -34,7 +29,7 @@ bool UnderWine() {
 // them the dialog font falls back to a wider face and the screenshots no longer look like
 // Windows. brixlanetool.exe, started after this, reads both.
 void PrepareThePrefix() {
-    if (!UnderWine()) return;
+    if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) return;
     const wchar_t unmanaged[] = L"N";
     RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed", REG_SZ, unmanaged,
                     sizeof(unmanaged));
@@ -113,9 +108,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: gui_tests PROGRAM [SCREENSHOT_FOLDER] [gtest options]\n");
         return 2;
     }
-    gui::TheConfig().programPath = WindowsPath(argv[1]);
-    if (argc >= 3) gui::TheConfig().screenshotDir = WindowsPath(argv[2]);
-    if (GetFileAttributesW(gui::TheConfig().programPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    gui::programPath = WindowsPath(argv[1]);
+    if (argc >= 3) gui::screenshotDir = WindowsPath(argv[2]);
+    if (GetFileAttributesW(gui::programPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
         std::fprintf(stderr, "no program at %s\n", argv[1]);
         return 2;
     }

@@ -22,7 +22,7 @@ TEST(PlantedLibrary, MsimgBesideTheProgramIsNotLoaded) {
     const std::wstring program = folder + kCopyName, planted = folder + L"Msimg32.dll";
     const std::wstring marker = folder + L"planted_dll_was_loaded", probe = folder + L"probe.dll";
     CreateDirectoryW(folder.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW(gui::TheConfig().programPath.c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(gui::programPath.c_str(), program.c_str(), FALSE));
     ASSERT_TRUE(CopyFileW((ownFolder + L"Msimg32.dll").c_str(), planted.c_str(), FALSE));
     // Under a name Wine has no library of its own for, the planted one announces itself.
     ASSERT_TRUE(CopyFileW(planted.c_str(), probe.c_str(), FALSE));
@@ -36,11 +36,8 @@ TEST(PlantedLibrary, MsimgBesideTheProgramIsNotLoaded) {
     ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (overrides + L"\\DllOverrides").c_str(),
                               L"msimg32", REG_SZ, nativeFirst, sizeof(nativeFirst)),
               ERROR_SUCCESS);
-    const std::wstring realProgram = gui::TheConfig().programPath;
-    gui::TheConfig().programPath = program;
     {
-        gui::AppUnderTest app(L"--simulate");
-        gui::TheConfig().programPath = realProgram;
+        gui::AppUnderTest app(L"--simulate", true, program);
         ASSERT_TRUE(app.Started());
         // The library is looked up before the window exists; a program that took the planted
         // one may not get that far.
