@@ -17,10 +17,8 @@ HANDLE TestJob() {
         HANDLE created = CreateJobObjectW(nullptr, nullptr);
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (created) {
-            SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
-                                    sizeof(limits));
-        }
+        SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
+                                sizeof(limits));
         return created;
     }();
     return job;
@@ -126,13 +124,10 @@ bool AppUnderTest::Running() const {
 }
 
 HWND AppUnderTest::WaitForMainWindow(DWORD timeoutMs) {
-    WaitUntil(
-        [&] {
-            const auto found = TopWindows(process_.dwProcessId, L"BRIXLANE", nullptr, false);
-            mainWindow_ = found.empty() ? nullptr : found[0];
-            return mainWindow_ || !Running();
-        },
-        timeoutMs);
+    auto find = [&] { return TopWindows(process_.dwProcessId, L"BRIXLANE", nullptr, false); };
+    WaitUntil([&] { return !find().empty() || !Running(); }, timeoutMs);
+    const std::vector<HWND> found = find();
+    mainWindow_ = found.empty() ? nullptr : found[0];
     return mainWindow_;
 }
 
@@ -171,18 +166,22 @@ std::vector<LoggedRecord> AppUnderTest::Log() const {
 }
 
 int AppUnderTest::WaitForRecord(const std::wstring& prefix, DWORD timeoutMs) const {
-    int index = -1;
-    WaitUntil(
-        [&] {
-            const std::vector<LoggedRecord> records = Log();
-            for (index = 0; index < static_cast<int>(records.size()); ++index) {
-                if (records[index].text.compare(0, prefix.size(), prefix) == 0) return true;
-            }
-            index = -1;
-            return false;
-        },
-        timeoutMs);
-    return index;
+    std::vector<size_t> found;
+    WaitUntil([&] { return !(found = Matching(Log(), prefix)).empty(); }, timeoutMs);
+    return found.empty() ? -1 : static_cast<int>(found[0]);
+}
+
+std::vector<size_t> Matching(const std::vector<LoggedRecord>& log, const std::wstring& prefix,
+                             const std::wstring& category, size_t from) {
+    std::vector<size_t> found;
+    for (size_t i = from; i < log.size(); ++i) {
+        const LoggedRecord& r = log[i];
+        if (r.text.compare(0, prefix.size(), prefix) == 0 &&
+            (category.empty() || r.category == category)) {
+            found.push_back(i);
+        }
+    }
+    return found;
 }
 
 // Posts a harmless change to the hidden chart placement edit and waits until it is made.

@@ -57,6 +57,10 @@ class AppUnderTest {
     mutable UINT barrierValue_ = 1000;
 };
 
+// The indices of the records of `log` from index `from` on whose text starts with `prefix`, of
+// `category` if that is not empty.
+std::vector<size_t> Matching(const std::vector<LoggedRecord>& log, const std::wstring& prefix,
+                             const std::wstring& category = L"", size_t from = 0);
 // SendMessageTimeout that gives up on a hung program: -1 then.
 LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 // A file's whole content, read while its writer may go on appending; empty if unreadable.

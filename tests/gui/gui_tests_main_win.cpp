@@ -1,6 +1,6 @@
-// gui_tests.exe PROGRAM [SCREENSHOT_FOLDER] [--dpi=N] [GoogleTest options]
+// gui_tests.exe PROGRAM [SCREENSHOT_FOLDER [DPI]] [GoogleTest options]
 // PROGRAM is brixlanetool.exe; a Unix path (as CTest passes it under Wine) is reached through
-// Wine's drive Z:, which maps the Unix root. The tests run on a screen of N dpi (96 unless
+// Wine's drive Z:, which maps the Unix root. The tests run on a screen of DPI (96 unless
 // given).
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "gui_harness_win.h"
@@ -94,26 +93,15 @@ void SeeDevicePixels() {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // The dpi asked for; a prefix left at another one (a run cut short) is not the plain run's.
-    int dpi = kPlainDpi;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--dpi=", 6) == 0) {
-            dpi = std::atoi(argv[i] + 6);
-            for (int j = i; j < argc; ++j) argv[j] = argv[j + 1];
-            --argc;
-            break;
-        }
-    }
+    const int dpi = argc >= 4 ? std::atoi(argv[3]) : kPlainDpi;
     if (dpi != LogPixels()) return RunAgainAtDpi(dpi);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: gui_tests PROGRAM [SCREENSHOT_FOLDER] [gtest options]\n");
+        std::fprintf(stderr,
+                     "usage: gui_tests PROGRAM [SCREENSHOT_FOLDER [DPI]] [gtest options]\n");
         return 2;
     }
     gui::programPath = WindowsPath(argv[1]);
     if (argc >= 3) gui::screenshotDir = WindowsPath(argv[2]);
-    if (GetFileAttributesW(gui::programPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        std::fprintf(stderr, "no program at %s\n", argv[1]);
-        return 2;
-    }
     SeeDevicePixels();
     PrepareThePrefix();
     return RUN_ALL_TESTS();

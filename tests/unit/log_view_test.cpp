@@ -131,6 +131,17 @@ TEST_F(LogViewTest, ScrollCodesMoveTheFirstLineByTheTableAndANewRecordToTheBotto
     EXPECT_EQ(ShownTexts().back(), RecordText(36));
 }
 
+// A full log of 10000 records (15000 added, so the oldest is the 5001st), its thumb dragged to
+// the middle: the lines show the records from there on, across the end of the log's ring.
+TEST_F(LogViewTest, FullLogScrolledToTheMiddleShowsTheRecordsThere) {
+    Add(15000);
+    ASSERT_EQ(lastPage, 10000 - 16);
+    ScrollLog(kScrollThumbTrack, 4992);
+    std::vector<std::wstring> records;
+    for (int n = 9992; n < 10008; ++n) records.push_back(RecordText(n));
+    EXPECT_EQ(ShownTexts(), records);
+}
+
 // An empty record is held but takes no line; the text is cut at the chart strip, not at its
 // line; the fills are not clipped, nor what follows. The colour tells the kind of record.
 TEST_F(LogViewTest, LinesAreCategoryColouredBandsClippedAtTheChartStripAndNeverWrapRound) {
