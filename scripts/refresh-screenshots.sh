@@ -17,7 +17,6 @@ pictures=(
     benchmark_running:benchmark_running
     benchmark_running_150_percent:benchmark_running_150_percent
     loopback_failed:loopback_failed
-    log_10000_records_middle:log_10000_records_middle
 )
 missing=0
 for pair in "${pictures[@]}"; do
