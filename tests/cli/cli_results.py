@@ -145,8 +145,7 @@ def _():
     r = json.load(open(path("b.json")))[0]["results"]
     blocks = re.findall(r"^card 0: [\d.]+-[\d.]+ s: (\d+) blocks, 0 errors, read [\d.-]+ MB/s, write [\d.-]+ MB/s$",
                         err, re.M)
-    total = r["read"]["blocks"] + r["write"]["blocks"]
-    assert blocks and sum(map(int, blocks)) == total == sum(p["blocks"] for p in r["timeline"]), blocks
+    assert blocks and sum(map(int, blocks)) == sum(p["blocks"] for p in r["timeline"]) == r["read"]["blocks"] + r["write"]["blocks"], blocks
     for d in ("read", "write"):
         c = r[d + "_cycle_mib_per_s"]
         tail = [c[k] for k in ("min", "p0_1", "p1", "p10", "p50")]

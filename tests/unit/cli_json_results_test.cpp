@@ -42,9 +42,8 @@ TEST(CardVerdictTest, ALinkBelowExpectationIsNamedBothWays) {
         {0x0085, {4, 4}, L"meets it"},  // faster and wider is no fault
         {0x0000, {1, 1}, L"Link could not be read (the card did not open), expected Gen1 x1"},
     };
-    for (const auto& [status, expected, reason] : cases) {
+    for (const auto& [status, expected, reason] : cases)
         EXPECT_EQ(LinkShortfall(expected, status).value_or(L"meets it"), reason) << status;
-    }
 }
 
 TEST(CardVerdictTest, RateLimitsCompareTheMedianAndTheAverage) {

@@ -76,8 +76,7 @@ TEST(RunRecorderUnitTest, PassesFallIntoTheMinuteOfTheRunTheyEndIn) {
     // The next card starts from nothing.
     recorder.Begin(RecordedTest::Loopback, false, nullptr);
     recorder.Finish();
-    EXPECT_TRUE(recorder.Minutes().empty());
-    EXPECT_EQ(recorder.LoopbackRates().count, 0u);
+    EXPECT_TRUE(recorder.Minutes().empty() && recorder.LoopbackRates().count == 0);
 }
 
 TEST(RateHistogramTest, MedianIsTheLowerOfTwoRoundedDownButNeverBelowTheMinimum) {
