@@ -2,7 +2,8 @@
 # End-to-end checks of brixlanetool-cli on the simulated card: what a production-line script
 # sees (standard output, standard error, exit status, the log file, the JSON results). Usage:
 #   cli_test.py [RUNNER...] CLI     e.g. cli_test.py cmake/wine-run.sh build-win/brixlanetool-cli.exe
-import json, re
+import json, re, time
+from datetime import datetime
 from runner import check, finish, path, run
 
 GUID = "{74c7e4a9-6d5d-4a70-bc0d-20691dff9e9d}"
@@ -35,7 +36,7 @@ def _():
     assert c["program"] == {"name": "brixlanetool-cli", "version": "V1.0", "build": 1001}, c["program"]
     k = c["card"]
     assert (k["slot"], k["link_speed_gen"], k["link_width"], k["driver_version"]) == (0, 3, 8, "V\"1\\2 caf\u00e9"), k
-    assert re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d", c["start_time"]), c["start_time"]
+    assert abs(datetime.fromisoformat(c["start_time"]).timestamp() - time.time()) < 300 and len(c["start_time"]) == 25, c
     rt = c["results"]["round_trip"]
     assert rt["min_mib_per_s"] <= rt["median_mib_per_s"] <= rt["max_mib_per_s"] and 0 < c["duration_s"] < 60
     assert sum(i["passes"] for i in c["results"]["intervals"]) == c["results"]["passes"] > 0
