@@ -34,7 +34,10 @@ class RecordingPort : public MainWindowPort {
 
     void LogChanged() override {
         std::function<void()> hook;
-        Change([&](State& s) { ++s.logChanged, hook = s.onLogChanged; });
+        Change([&](State& s) {
+            ++s.logChanged;
+            hook = s.onLogChanged;
+        });
         if (hook) hook();  // outside the lock: it may read the log or wait for other threads
     }
     void Repaint() override {}
