@@ -98,7 +98,7 @@ TEST_F(TheLogTest, LogAddCutsToFitTellsThePortOnceNothingOnceClosingAndDestroyWa
         adders.emplace_back([&] {
             while (!stop) LogAdd(L"late thread", kLogLoopback);
         });
-    ASSERT_TRUE(port.WaitUntil([](RecordingPort& p) { return p.Get().logChanged > 100; }));
+    ASSERT_TRUE(PollUntil([&] { return port.Get().logChanged > 100; }));
     DestroyTheLog();
     EXPECT_EQ(theLog.load(), nullptr);
     stop = true;

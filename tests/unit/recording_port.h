@@ -73,9 +73,6 @@ class RecordingPort : public MainWindowPort {
     }
     bool InputsEnabled() { return Get().enableCalls.empty() || Get().enableCalls.back(); }
     bool Running() { return Get().running; }
-    bool WaitUntil(const std::function<bool(RecordingPort&)>& done) {
-        return PollUntil([&] { return done(*this); }, std::chrono::seconds(30));
-    }
 
   private:
     std::mutex lock;

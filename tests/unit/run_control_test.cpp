@@ -12,7 +12,7 @@ class RunControlTest : public EngineWorld {
     // The caption comes back with the thread's final StopTest; the thread then only counts
     // itself out and returns, which no port call announces, so those last steps are polled.
     bool WaitForIdle() {
-        return port.WaitUntil([](RecordingPort& p) { return !p.Running(); }) &&
+        return PollUntil([&] { return !port.Running(); }) &&
                PollUntil([] { return TestControl.activeThreads == 0 && !TestThreadAlive(); });
     }
     void StartOn(int card) {
