@@ -15,20 +15,14 @@ class CardConnectionTest : public EngineWorld {
         ASSERT_TRUE(theCard.Open(Path()));
         ASSERT_TRUE(theCard.AllocateBuffers(bytes));
     }
-    // Driver calls a clean open of one card makes (remove-after counts them).
-    uint64_t CallsOfOneOpen() {
-        UseCards("");
-        EXPECT_TRUE(theCard.Open(Path()));
-        const uint64_t calls = driver->Stats(0).driverCalls;
-        theCard.Close();
-        return calls;
-    }
 };
 
-TEST_F(CardConnectionTest, ACardRemovedAtAnyStepOfOpenLeavesNothingOpen) {
+TEST_F(CardConnectionTest, ACardRemovedAtAnyStepOfOpenOrIoControlLeavesNothingOpen) {
     // Up to the signature read every call decides the open; the eight positionings that
     // follow are not checked, so a card that goes then still counts as opened.
-    const uint64_t calls = CallsOfOneOpen();
+    UseCards("");
+    ASSERT_TRUE(theCard.Open(Path()));
+    const uint64_t calls = driver->Stats(0).driverCalls;  // remove-after counts them
     for (uint64_t n = 1; n <= calls; ++n) {
         SCOPED_TRACE(n);
         UseCards("remove-after=" + std::to_string(n));
@@ -36,62 +30,11 @@ TEST_F(CardConnectionTest, ACardRemovedAtAnyStepOfOpenLeavesNothingOpen) {
         EXPECT_EQ(theCard.Open(Path()), !decided);
         EXPECT_EQ(driver->OpenFileCount(), decided ? 0 : 9);
     }
-}
-
-TEST_F(CardConnectionTest, ReopenReleasesThePreviousCardFirstAndBufferSizesTruncate) {
-    UseCards("cards=2");
-    ASSERT_TRUE(theCard.Open(Path(0)) && theCard.AllocateBuffers(4096));
-    // The same card again: its files are unshared, so this works only if they were closed.
-    ASSERT_TRUE(theCard.Open(Path(0)));
-    EXPECT_TRUE(theCard.bufferSize == 0 && theCard.buffers[0] == nullptr);
-    ASSERT_TRUE(theCard.Open(Path(1)));
-    EXPECT_EQ(std::make_pair(driver->OpenFileCount(0), driver->OpenFileCount(1)),
-              std::make_pair(0, 9));
-    // Buffer sizes truncate and every buffer is aligned.
-    const std::tuple<std::function<bool()>, bool, uint32_t> cases[] = {
-        {[] { return theCard.AllocateBuffersKB(1.9999); }, true, 2047},
-        {[] { return theCard.AllocateBuffers(257); }, true, 257},
-        {[] { return theCard.AllocateBuffers(0); }, false, 0},
-        {[] { return theCard.AllocateBuffersKB(-0.5); }, false, 0},
-        {[] { return theCard.AllocateBuffersMB(4096); }, false, 0},  // past 32 bits
-    };
-    for (const auto& [allocate, ok, bytes] : cases) {
-        SCOPED_TRACE(bytes);
-        EXPECT_EQ(allocate(), ok);
-        EXPECT_EQ(theCard.bufferSize, bytes);
-        for (uint8_t* buffer : theCard.buffers)
-            EXPECT_TRUE(!ok || (buffer && reinterpret_cast<uintptr_t>(buffer) % 256 == 0));
-    }
-    theCard.FreeBuffers();
-}
-
-TEST_F(CardConnectionTest, LoopbackTransferReportsWhichHalfFailedOrHowManyBytesDiffer) {
-    const std::pair<const char*, int32_t> cases[] = {{"", 0},
-                                                     {"corrupt=3", 3},
-                                                     {"fail-write=1", -1},
-                                                     {"short-write=1", -1},
-                                                     {"fail-read=1", -2},
-                                                     {"short-read=1", -2}};
-    for (const auto& [options, result] : cases) {
-        SCOPED_TRACE(options);
-        OpenWithBuffers(options, 262144);
-        for (uint32_t i = 0; i < theCard.bufferSize; ++i)
-            theCard.buffers[0][i] = static_cast<uint8_t>(i * 7);
-        theCard.lastRate = 0.5;  // no measurement gives half a MB/s: a failed transfer keeps it
-        EXPECT_EQ(theCard.LoopbackTransfer(), result);
-        EXPECT_EQ(theCard.lastRate == 0.5, result < 0);
-        EXPECT_TRUE(result != -1 || driver->Stats(0).reads[0] == 0)
-            << "no read-back after a failed write";
-        EXPECT_TRUE(theCard.IsOpen()) << "transfer failures leave the card open";
-    }
-}
-
-TEST_F(CardConnectionTest, FailingIoControlClosesTheWholeCardAndClearingWorks) {
+    // A failing I/O control closes the whole card.
     uint8_t version[kDriverVersionBytes];
     const std::function<bool()> operations[] = {[] { return theCard.ReadErrorStatus(); },
                                                 [] { return theCard.ClearErrorStatus(); },
                                                 [&] { return theCard.GetDriverVersion(version); }};
-    const uint64_t calls = CallsOfOneOpen();
     for (const auto& operation : operations) {
         OpenWithBuffers("remove-after=" + std::to_string(calls + 1), 262144);
         EXPECT_FALSE(operation() || theCard.IsOpen());
@@ -111,6 +54,59 @@ TEST_F(CardConnectionTest, FailingIoControlClosesTheWholeCardAndClearingWorks) {
         EXPECT_EQ(bits(), std::make_pair(0u, 0u));
         theCard.LoopbackTransfer();
         EXPECT_EQ(bits(), std::make_pair(0x4000u, 0x40u));
+    }
+}
+
+TEST_F(CardConnectionTest, ReopenBufferSizesHeldChannelsAndWhichHalfOfATransferFailed) {
+    UseCards("cards=2");
+    ASSERT_TRUE(theCard.Open(Path(0)) && theCard.AllocateBuffers(4096));
+    // The same card again: its files are unshared, so this works only if they were closed.
+    ASSERT_TRUE(theCard.Open(Path(0)));
+    EXPECT_TRUE(theCard.bufferSize == 0 && theCard.buffers[0] == nullptr);
+    ASSERT_TRUE(theCard.Open(Path(1)));
+    EXPECT_EQ(std::make_pair(driver->OpenFileCount(0), driver->OpenFileCount(1)),
+              std::make_pair(0, 9));
+    const uint64_t calls = driver->Stats(1).driverCalls;
+    EXPECT_EQ(theCard.ReadChannel(1), 0u);  // no buffers yet
+    EXPECT_EQ(driver->Stats(1).driverCalls, calls) << "the driver was asked";
+    // Buffer sizes truncate and every buffer is aligned.
+    const std::tuple<std::function<bool()>, bool, uint32_t> cases[] = {
+        {[] { return theCard.AllocateBuffersKB(1.9999); }, true, 2047},
+        {[] { return theCard.AllocateBuffers(257); }, true, 257},
+        {[] { return theCard.AllocateBuffers(0); }, false, 0},
+        {[] { return theCard.AllocateBuffersKB(-0.5); }, false, 0},
+        {[] { return theCard.AllocateBuffersMB(4096); }, false, 0},  // past 32 bits
+    };
+    for (const auto& [allocate, ok, bytes] : cases) {
+        SCOPED_TRACE(bytes);
+        EXPECT_EQ(allocate(), ok);
+        EXPECT_EQ(theCard.bufferSize, bytes);
+        for (uint8_t* buffer : theCard.buffers)
+            EXPECT_TRUE(!ok || (buffer && reinterpret_cast<uintptr_t>(buffer) % 256 == 0));
+    }
+    ASSERT_TRUE(theCard.AllocateBuffers(4096));
+    EXPECT_EQ(theCard.ReadChannel(kChannelCount - 1), 4096u);
+    // Outside the channels there is no handle: the driver would refuse whatever it was given.
+    EXPECT_EQ(theCard.ReadChannel(-1) + theCard.ReadChannel(kChannelCount), 0u);
+    EXPECT_EQ(driver->LastError(), 0u) << "the driver was asked";
+    // A transfer reports which half failed or how many bytes differ.
+    const std::pair<const char*, int32_t> transfers[] = {{"", 0},
+                                                         {"corrupt=3", 3},
+                                                         {"fail-write=1", -1},
+                                                         {"short-write=1", -1},
+                                                         {"fail-read=1", -2},
+                                                         {"short-read=1", -2}};
+    for (const auto& [options, result] : transfers) {
+        SCOPED_TRACE(options);
+        OpenWithBuffers(options, 262144);
+        for (uint32_t i = 0; i < theCard.bufferSize; ++i)
+            theCard.buffers[0][i] = static_cast<uint8_t>(i * 7);
+        theCard.lastRate = 0.5;  // no measurement gives half a MB/s: a failed transfer keeps it
+        EXPECT_EQ(theCard.LoopbackTransfer(), result);
+        EXPECT_EQ(theCard.lastRate == 0.5, result < 0);
+        EXPECT_TRUE(result != -1 || driver->Stats(0).reads[0] == 0)
+            << "no read-back after a failed write";
+        EXPECT_TRUE(theCard.IsOpen()) << "transfer failures leave the card open";
     }
 }
 

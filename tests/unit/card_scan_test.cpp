@@ -7,7 +7,7 @@ namespace {
 using Lines = std::vector<std::wstring>;
 class CardInfoTest : public EngineWorld {};
 
-TEST_F(CardInfoTest, ScanListsEveryCardAndDescribesTheFirst) {
+TEST_F(CardInfoTest, ScanListsEveryCardDescribesTheFirstAndNamesACardThatWillNotOpen) {
     // Version bytes above four carry a major version of 1.
     UseCards("cards=2,link=gen4x8,devctl=0x2810,hw=4,fw=0x1f,driver=2.0.1");
     ReleaseCardList();
@@ -23,9 +23,7 @@ TEST_F(CardInfoTest, ScanListsEveryCardAndDescribesTheFirst) {
     EXPECT_TRUE(Has(L"Initial PCIe device scan", kLogDiagnostics));
     EXPECT_EQ(std::make_pair(Texts(kLogInformation).size(), driver->OpenFileCount()),
               std::make_pair(size_t{9}, 0));  // the scan leaves the card closed
-}
 
-TEST_F(CardInfoTest, ACardThatWillNotOpenIsNamedNotShownWithAnotherCardsValues) {
     const std::pair<const char*, const wchar_t*> cases[] = {
         {"no-open", L"The card could not be opened."},
         {"bad-signature", L"The card's signature is wrong."}};
@@ -47,7 +45,10 @@ TEST_F(CardInfoTest, ACardThatWillNotOpenIsNamedNotShownWithAnotherCardsValues) 
 TEST_F(CardInfoTest, SelectionOutsideTheTableDescribesNothingAndNamesCarryTheWindowsId) {
     UseCards("cards=3");
     selectedCard = 2;
-    for (int bad : {-1, 64, 5}) port.SetSelectedDevice(bad), OnDeviceSelected();
+    for (int bad : {-1, 64, 5}) {
+        port.SetSelectedDevice(bad);
+        OnDeviceSelected();
+    }
     EXPECT_TRUE(selectedCard == 2 && Texts().empty());
     // Names carry the Windows ID from the last brace.
     StoreCardPaths({L"\\\\?\\pci#ven_1e0f#{74c7e4a9-6d5d-4a70-bc0d-20691dff9e9d}", L"no-brace-here",

@@ -25,7 +25,7 @@ TEST_P(ClosingTest, LateThreadAfterTheLogIsReleasedTouchesNothingFreed) {
     ReleaseCardList();
     // The late thread finishes on its own, logging into nothing.
     EXPECT_TRUE(PollUntil([] { return TestControl.activeThreads == 0; }));
-    EXPECT_TRUE(port.WaitUntil([](RecordingPort& p) { return !p.Running(); }));
+    EXPECT_TRUE(PollUntil([&] { return !port.Running(); }));
     EXPECT_EQ(driver->OpenFileCount(), 0);
     CreateTheLog();  // for the fixture's tear-down
 }

@@ -1,11 +1,12 @@
 // What happens at the edges a long or unusual run reaches: more benchmark groups than are
-// kept, more records than the runner can print, characters outside the 16-bit plane, and a
-// channel number or buffer the card does not have.
+// kept, more records than the runner can print, and characters outside the 16-bit plane.
+#include <gtest/gtest.h>
+
 #include <cstdio>
 
 #include "cli/console_port.h"
 #include "cli/json_results.h"
-#include "engine_world.h"
+#include "log/logger.h"
 #include "log/utf8.h"
 
 namespace {
@@ -73,20 +74,6 @@ TEST(Utf8Test, SurrogatePairsAreOneCharacterUpToTheirEdgesAndLoneOnesAreReplaced
     };
     for (const auto& [text, utf8] : cases)
         EXPECT_EQ(ToUtf8(text), utf8) << std::hex << static_cast<uint32_t>(text[0]);
-}
-
-using ReadChannelTest = EngineWorld;
-TEST_F(ReadChannelTest, AChannelTheCardHasNotOrNoBufferReadsNothing) {
-    UseCards("rate=unlimited");
-    ASSERT_TRUE(theCard.Open(driver->CardPath(0)));
-    const uint64_t calls = driver->Stats(0).driverCalls;
-    EXPECT_EQ(theCard.ReadChannel(1), 0u);  // no buffers yet
-    EXPECT_EQ(driver->Stats(0).driverCalls, calls) << "the driver was asked";
-    ASSERT_TRUE(theCard.AllocateBuffers(4096));
-    EXPECT_EQ(theCard.ReadChannel(kChannelCount - 1), 4096u);
-    // Outside the channels there is no handle: the driver would refuse whatever it was given.
-    EXPECT_EQ(theCard.ReadChannel(-1) + theCard.ReadChannel(kChannelCount), 0u);
-    EXPECT_EQ(driver->LastError(), 0u) << "the driver was asked";
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ const std::string kHeader = "KORVENIX Brixlane Log file\r\n=====================
 
 // An empty record is counted but has no line; a full log starts at its oldest record. The file
 // cannot be written into a missing folder, nor onto a full disk.
-TEST_F(UtcTest, KnownRecordsByteForByteAFullLogFromTheOldestAndFailures) {
+TEST_F(UtcTest, RecordsByteForByteFromTheOldestFailuresAndTheCtimeLayout) {
     Logger log, full;
     EXPECT_EQ(WriteAndRead(log), kHeader + "Number of records logged: 0\r\n\r\n");
     SetLogClock([] { return kMar2At140509; });
@@ -76,11 +76,9 @@ TEST_F(UtcTest, KnownRecordsByteForByteAFullLogFromTheOldestAndFailures) {
 #ifdef __linux__
     EXPECT_FALSE(WriteLogFile("/dev/full", log));  // opens, then refuses every byte
 #endif
-}
 
-// The day is padded with a blank; times past the 32-bit time_t work; the time is local. Each
-// category's name is eleven characters wide; an unknown one reads as an error.
-TEST_F(UtcTest, CtimeLayoutAndRecordLineAsBytesAndAsUtf8) {
+    // The day is padded with a blank; times past the 32-bit time_t work; the time is local. Each
+    // category's name is eleven characters wide; an unknown one reads as an error.
     const std::pair<int64_t, const char*> cases[] = {{951868799, "Tue Feb 29 23:59:59 2000"},
                                                      {2147483648, "Tue Jan 19 03:14:08 2038"},
                                                      {1697324400, "Sat Oct 14 23:00:00 2023"}};

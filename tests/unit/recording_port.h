@@ -34,7 +34,10 @@ class RecordingPort : public MainWindowPort {
 
     void LogChanged() override {
         std::function<void()> hook;
-        Change([&](State& s) { ++s.logChanged, hook = s.onLogChanged; });
+        Change([&](State& s) {
+            ++s.logChanged;
+            hook = s.onLogChanged;
+        });
         if (hook) hook();  // outside the lock: it may read the log or wait for other threads
     }
     void Repaint() override {}
@@ -70,9 +73,6 @@ class RecordingPort : public MainWindowPort {
     }
     bool InputsEnabled() { return Get().enableCalls.empty() || Get().enableCalls.back(); }
     bool Running() { return Get().running; }
-    bool WaitUntil(const std::function<bool(RecordingPort&)>& done) {
-        return PollUntil([&] { return done(*this); }, std::chrono::seconds(30));
-    }
 
   private:
     std::mutex lock;

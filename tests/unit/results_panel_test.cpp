@@ -56,7 +56,7 @@ class ThroughputChartTest : public ::testing::Test {
 
 // The chart takes its placeholder's place at its first good paint, once; then only the
 // layout moves it. A placeholder without width or height draws nothing until then.
-TEST_F(ThroughputChartTest, PlaceholderIsLookedUpUntilUsableThenOnlyTheLayoutMovesIt) {
+TEST_F(ThroughputChartTest, PlaceholderIsLookedUpUntilUsableBarColoursPeakAndScaleLabels) {
     for (const CanvasRect& at :
          {CanvasRect{700, 250, 781, 550}, {700, 250, 0, 550}, {700, 250, 781, 0}}) {
         FakeOwner owner{at};
@@ -75,12 +75,10 @@ TEST_F(ThroughputChartTest, PlaceholderIsLookedUpUntilUsableThenOnlyTheLayoutMov
                   std::make_tuple(usable, CanvasRect{L, T, 681, B},
                                   CanvasRect{L + 10, T, 691, B + 20}, usable ? 1 : 2));
     }
-}
 
-// Until a link is known every bar is green; then green from 600, yellow from 500, red below.
-// The peak keeps the largest rate until cleared; labels step by a truncated quarter of the
-// maximum.
-TEST_F(ThroughputChartTest, BarColoursPeakAndScaleLabels) {
+    // Until a link is known every bar is green; then green from 600, yellow from 500, red below.
+    // The peak keeps the largest rate until cleared; labels step by a truncated quarter of the
+    // maximum.
     const Colour green = Rgb(100, 200, 100), yellow = Rgb(200, 200, 30), red = Rgb(255, 100, 100);
     const std::pair<int32_t, Colour> cases[] = {
         {1, green}, {600, green}, {599, yellow}, {500, yellow}, {499, red}};
@@ -141,7 +139,7 @@ class ResultsPanelTest : public ThroughputChartTest {
 
 // The link selects the scale; with no overall peak the bars clear even though a direction
 // still holds a maximum; rates are truncated and clamped.
-TEST_F(ResultsPanelTest, LinkSelectsTheChartScaleAndRatesReachItOnlyWhenAPeakWasMeasured) {
+TEST_F(ResultsPanelTest, LinkSelectsTheChartScaleRatesNeedAPeakAndHeadersFollowTheRunState) {
     const int32_t cases[][5] = {
         // speed, width, maximum, green, yellow; 0: the scale is kept
         {1, 1, 250, 150, 100},    {1, 8, 1000, 600, 500},   {1, 0, 1000, 600, 500},
@@ -171,9 +169,7 @@ TEST_F(ResultsPanelTest, LinkSelectsTheChartScaleAndRatesReachItOnlyWhenAPeakWas
                   std::make_tuple(hasRates, readRate, writeRate))
             << peak;
     }
-}
 
-TEST_F(ResultsPanelTest, HeaderTextsFollowTheRunState) {
     const std::wstring pad(32, L' ');
     auto closing = [](int alive) {
         return [alive] {
@@ -193,7 +189,7 @@ TEST_F(ResultsPanelTest, HeaderTextsFollowTheRunState) {
         std::wstring text;  // drawn in the header font at x, y
         int32_t x, y;
         const wchar_t* absent = L"Closing";  // a text that must not be drawn then
-    } cases[] = {
+    } headers[] = {
         {[] {}, L"Results", 5, 4, L"Status"},
         {status(StatusText::LoopbackComplete), L"Status: LOOPBACK test - Complete" + pad, 210, 4},
         {status(StatusText::Loopback), L"Status: LOOPBACK test" + pad, 210, 4},
@@ -206,7 +202,7 @@ TEST_F(ResultsPanelTest, HeaderTextsFollowTheRunState) {
         {benchmark, L"Operations: 1100001", 190, 28, L"Errors"},
         {closing(1), L"Closing tests", 5, 28, L"Duration"},
         {closing(0), L"Duration: 000h 00m 00s", 5, 28}};
-    for (const auto& c : cases) {
+    for (const auto& c : headers) {
         SCOPED_TRACE(testing::Message() << c.text.c_str());
         TearDown();
         SetUp();

@@ -4,12 +4,15 @@
 
 namespace {
 
+std::atomic<RecordingPort*> heldPort{nullptr};
+std::atomic<bool> held{false};
+
 class RunControlTest : public EngineWorld {
   protected:
     // The caption comes back with the thread's final StopTest; the thread then only counts
     // itself out and returns, which no port call announces, so those last steps are polled.
     bool WaitForIdle() {
-        return port.WaitUntil([](RecordingPort& p) { return !p.Running(); }) &&
+        return PollUntil([&] { return !port.Running(); }) &&
                PollUntil([] { return TestControl.activeThreads == 0 && !TestThreadAlive(); });
     }
     void StartOn(int card) {
@@ -21,7 +24,7 @@ class RunControlTest : public EngineWorld {
     }
 };
 
-TEST_F(RunControlTest, StartRunsStopEndsAndAStartWhileTheRunIsStillFinishingIsRefused) {
+TEST_F(RunControlTest, StartRunsStopEndsAStartWhileTheRunIsFinishingIsRefusedAndCleanupWaits) {
     StartOn(3);  // card 3's thread waits 300 ms after its loop before it writes the summary
     EXPECT_TRUE(port.Running());
     EXPECT_EQ(port.Get().enableCalls, std::vector<bool>{false});
@@ -40,18 +43,11 @@ TEST_F(RunControlTest, StartRunsStopEndsAndAStartWhileTheRunIsStillFinishingIsRe
     EXPECT_EQ(std::make_pair(CountStartingWith(L"START OF PCIE TEST"), driver->OpenFileCount()),
               std::make_pair(1, 0));
     EXPECT_EQ(driver->Stats(3).sessions, 1u);
-    TestSettings.testMode = 7;  // no such test: nothing starts
-    StartTest();
-    EXPECT_TRUE(Has(L"No test mode selected", kLogInformation) && TestControl.activeThreads == 0);
-}
 
-std::atomic<RecordingPort*> heldPort{nullptr};
-std::atomic<bool> held{false};
-
-TEST_F(RunControlTest, CleanupStopsTheRunAndWaitsForItsThread) {
+    // The cleanup stops a run and waits for its thread. The thread waits in its load pause
+    // until the cleanup has handled the window's messages once, so the cleanup always finds it
+    // still running, however fast the last pass ends.
     TestSettings.detailedLogging = true;
-    // The thread waits in its load pause until the cleanup has handled the window's messages
-    // once, so the cleanup always finds it still running, however fast the last pass ends.
     heldPort = &port;
     SetPauseSleeper([](uint32_t) {
         held = true;
@@ -65,6 +61,9 @@ TEST_F(RunControlTest, CleanupStopsTheRunAndWaitsForItsThread) {
     EXPECT_TRUE(Has(L"Cleanup - waiting for threads to finish", kLogDiagnostics));
     EXPECT_TRUE(Has(L"Cleanup - closing PCIe devices & releasing resources", kLogDiagnostics));
     ASSERT_TRUE(WaitForIdle());
+    TestSettings.testMode = 7;  // no such test: nothing starts
+    StartTest();
+    EXPECT_TRUE(Has(L"No test mode selected", kLogInformation) && TestControl.activeThreads == 0);
 }
 
 TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSecondsAndReadsLikeC) {

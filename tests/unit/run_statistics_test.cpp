@@ -19,7 +19,10 @@ TEST(LogHistogram, EveryValueWithinOnePercent) {
     }
     h.Clear();
     std::vector<uint64_t> all;
-    for (uint64_t v = 3; v < 40'000'000'000ull; v += v / 77 + 1) all.push_back(v), h.Add(v);
+    for (uint64_t v = 3; v < 40'000'000'000ull; v += v / 77 + 1) {
+        all.push_back(v);
+        h.Add(v);
+    }
     for (double q : {0.0, 0.1, 0.5, 0.9, 0.99, 0.999, 1.0}) {
         const size_t rank = std::max<size_t>(1, static_cast<size_t>(std::ceil(q * all.size())));
         const double exact = static_cast<double>(all[rank - 1]);
@@ -49,7 +52,9 @@ TEST(Timeline, MergesPairwiseBeyondTheLimitKeepingEveryCount) {
     EXPECT_LE(points.size(), kTimelinePointLimit);
     uint64_t passes = 0, errors = 0, rated = 0;
     for (const TimelinePoint& p : points) {
-        passes += p.transfers, errors += p.errors, rated += p.rated[0];
+        passes += p.transfers;
+        errors += p.errors;
+        rated += p.rated[0];
         EXPECT_EQ(p.startS % p.spanS, 0u);
         EXPECT_FALSE(p.startS >= 5 * 3600 && p.startS + p.spanS <= 6 * 3600);
     }

@@ -76,7 +76,7 @@ class SimulatedCardDriverTest : public EngineWorld {
     }
 };
 
-TEST_F(SimulatedCardDriverTest, FilesOpenOnceEachAndOnlyByTheirNamesUntilTheCardIsRemoved) {
+TEST_F(SimulatedCardDriverTest, FilesOpenOnceEachByNameUntilTheCardGoesAndAStallEndsWithItsFile) {
     UseCards("cards=2");
     SimulatedCardDriver& d = *driver;
     const DriverHandle user = Open(L"\\user");
@@ -115,9 +115,7 @@ TEST_F(SimulatedCardDriverTest, FilesOpenOnceEachAndOnlyByTheirNamesUntilTheCard
               std::vector<std::wstring>{driver->CardPath(0)});
     driver->CloseFile(removed);
     EXPECT_EQ(driver->OpenFileCount(1), 0);
-}
 
-TEST_F(SimulatedCardDriverTest, StallBlocksTheFirstTransferOfASessionUntilItsFileCloses) {
     UseCards("stall=600000,rate=unlimited");
     Open(L"\\user");
     DriverHandle c2h = Open(L"\\c2h_1");

@@ -17,7 +17,7 @@ namespace {
 
 constexpr uint32_t kErrorPathNotFound = 3;
 
-TEST(Win32CardDriverTest, NoCardsAndMissingFilesAreReportedAsSuch) {
+TEST(Win32CardDriverTest, MissingFilesExclusiveOpenPositionedWriteAndReadBackWithCounts) {
     Win32CardDriver driver;
     EXPECT_TRUE(driver.EnumerateInterfaces(CARD_INTERFACE_GUID).empty());
     const std::wstring missing[] = {
@@ -33,14 +33,11 @@ TEST(Win32CardDriverTest, NoCardsAndMissingFilesAreReportedAsSuch) {
     char byte = 0;
     EXPECT_FALSE(driver.Read(kNoHandle, &byte, 1, &done));
     EXPECT_EQ(std::make_pair(done, driver.LastError()), std::make_pair(0u, kErrorInvalidHandle));
-}
 
-// A card's file is opened unshared, so two parties can never drive one channel at once. Past
-// the end a read succeeds with fewer bytes than asked: the caller must check counts.
-TEST(Win32CardDriverTest, ExclusiveOpenPositionedWriteAndReadBackWithCounts) {
+    // A card's file is opened unshared, so two parties can never drive one channel at once. Past
+    // the end a read succeeds with fewer bytes than asked: the caller must check counts.
     const auto path = std::filesystem::temp_directory_path() / "brixlane_win32_driver_test.bin";
     std::ofstream(path, std::ios::binary) << "0123456789";
-    Win32CardDriver driver;
     DriverHandle file = driver.OpenFile(path.wstring());
     ASSERT_NE(file, kNoHandle) << driver.LastError();
     EXPECT_EQ(driver.OpenFile(path.wstring()), kNoHandle);
