@@ -72,6 +72,8 @@ RunStart StartRun(const RunRequest& request) {
     if (request.settings.testMode == 1) test = BenchmarkTest;
     if (!test) {
         LogAdd(L"No test mode selected", kLogInformation);
+        // Nothing will run to end the run: the window returns to idle at once.
+        StopTest(true);
         return RunStart::NoTestMode;
     }
     if (RunObserver* observer = CurrentRunObserver()) observer->RunStarted(request);

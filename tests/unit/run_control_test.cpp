@@ -61,9 +61,10 @@ TEST_F(RunControlTest, StartRunsStopEndsAStartWhileTheRunIsFinishingIsRefusedAnd
     EXPECT_TRUE(Has(L"Cleanup - waiting for threads to finish", kLogDiagnostics));
     EXPECT_TRUE(Has(L"Cleanup - closing PCIe devices & releasing resources", kLogDiagnostics));
     ASSERT_TRUE(WaitForIdle());
-    TestSettings.testMode = 7;  // no such test: nothing starts
+    TestSettings.testMode = 7;  // no such test: nothing starts, and the window stays idle
     StartTest();
     EXPECT_TRUE(Has(L"No test mode selected", kLogInformation) && TestControl.activeThreads == 0);
+    EXPECT_TRUE(!port.Running() && port.InputsEnabled() && !TestControl.testRunning);
 }
 
 TEST_F(RunControlTest, RunLengthEndsTheRunOnlyAfterMoreThanItsWholeSecondsAndReadsLikeC) {
