@@ -3,6 +3,7 @@
 # calls it as the cross-compiling emulator. Also:
 #   wine-run.sh --boot [BUILD_DIR]   start the prefix's persistent server and boot the prefix
 #   wine-run.sh --stop [BUILD_DIR]   end the prefix's server and every program it runs
+# BRIXLANE_WINE_DPI=N runs the program on a screen of N dpi.
 #
 # The first Wine program of a prefix starts the wineserver, and the server keeps that
 # program's standard error open for as long as it lives. CTest reads a test's output to end
@@ -98,4 +99,16 @@ mkdir -p "$WINEPREFIX"
 ) 9>"$WINEPREFIX.lock"
 
 if [ "$mode" = boot ]; then exit 0; fi
+# BRIXLANE_WINE_DPI=N: the program sees a screen of N dpi, which a Wine program reads once,
+# when it starts; the prefix is put back to 96 dpi afterwards.
+if [ -n "${BRIXLANE_WINE_DPI:-}" ]; then
+    log_pixels() {
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    }
+    log_pixels "$BRIXLANE_WINE_DPI"
+    trap 'log_pixels 96' EXIT
+    status=0
+    wine "$@" || status=$?
+    exit "$status"
+fi
 exec wine "$@"

@@ -12,6 +12,7 @@ configure_and_build_windows >&2 || die "the Windows build failed"
 trap '"$WINE_RUN" --stop "$dir"; stop_xvfb' EXIT
 start_xvfb "$dir/xvfb.log" || die "no Xvfb"
 "$WINE_RUN" --boot "$dir" || die "the Wine prefix did not boot"
+prepare_wine_prefix "$dir" true
 "$WINE_RUN" "$dir/tests/gui/gui_tests.exe" "$dir/src/app/brixlanetool.exe" \
     --gtest_also_run_disabled_tests --gtest_filter='*DISABLED_DetailedLoggingPassRate' |
     tr -d '\r' | grep '^gui_detailed_logging_ratio '

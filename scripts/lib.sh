@@ -50,6 +50,30 @@ configure_and_build_windows() {
         --toolchain "$REPO_ROOT/cmake/mingw-w64.cmake" -DBRIXLANE_WERROR=ON "$@"
 }
 
+# prepare_wine_prefix BUILD_DIR ON_XVFB: readies the prefix of BUILD_DIR (booted by the first
+# Wine program if need be) for the window. With no window manager (ON_XVFB true) Wine draws the
+# frames itself and does not wait two seconds at every hide for a manager that never answers;
+# on a real desktop the window manager does its job. The screen is 96 dpi (wine-run.sh's
+# BRIXLANE_WINE_DPI changes it for one program). Wine's own Tahoma and Marlett go into the
+# prefix where Wine does not find them by itself: the dialog font then has the metrics the
+# layout was made for.
+prepare_wine_prefix() {
+    local key='HKCU\Software\Wine\X11 Driver'
+    if [ "$2" = true ]; then
+        BRIXLANE_WINEPREFIX=$1/wineprefix "$WINE_RUN" reg add "$key" /v Managed /d N /f
+    else
+        BRIXLANE_WINEPREFIX=$1/wineprefix "$WINE_RUN" reg delete "$key" /v Managed /f
+    fi >/dev/null 2>&1 || true
+    BRIXLANE_WINEPREFIX=$1/wineprefix "$WINE_RUN" reg add 'HKCU\Control Panel\Desktop' \
+        /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1 || true
+    local fonts=$1/wineprefix/drive_c/windows/Fonts font
+    for font in tahoma.ttf tahomabd.ttf marlett.ttf; do
+        if [ -f "/usr/share/wine/fonts/$font" ] && [ -d "$fonts" ] && [ ! -f "$fonts/$font" ]; then
+            cp "/usr/share/wine/fonts/$font" "$fonts/"
+        fi
+    done
+}
+
 # --- Xvfb ----------------------------------------------------------------------------------
 XVFB_PID=
 # start_xvfb LOG_FILE: starts Xvfb on a display number it picks itself (-displayfd writes

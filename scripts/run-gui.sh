@@ -52,23 +52,7 @@ fi
 # wine-run.sh keeps the prefix in the build folder, boots it on first use and starts a
 # wineserver that ends by itself a minute after the last program.
 export BRIXLANE_WINEPREFIX="$build/wineprefix"
-# With no window manager (Xvfb) Wine draws the frames itself and does not wait for a manager
-# that never answers; on a real desktop the window manager does its job.
-if $on_xvfb; then
-    "$wine_run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-else
-    "$wine_run" reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
-fi
-# Wine's own Tahoma and Marlett, where Wine does not find them by itself: the dialog font
-# then has the metrics the layout was made for.
-fonts=$BRIXLANE_WINEPREFIX/drive_c/windows/Fonts
-if [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ]; then
-    for font in tahoma.ttf tahomabd.ttf marlett.ttf; do
-        if [ -f "/usr/share/wine/fonts/$font" ] && [ ! -f "$fonts/$font" ]; then
-            cp "/usr/share/wine/fonts/$font" "$fonts/"
-        fi
-    done
-fi
+prepare_wine_prefix "$build" "$on_xvfb"
 
 # The live log tells us when start-up is over: the scan's last line has been written.
 log_unix=$work/live.log

@@ -99,7 +99,8 @@ stage_windows() {
     fi
 
     start=$(now_ms)
-    if ! start_xvfb "$dir/xvfb.log" || ! "$WINE_RUN" --boot "$dir"; then
+    if ! start_xvfb "$dir/xvfb.log" || ! "$WINE_RUN" --boot "$dir" ||
+        ! prepare_wine_prefix "$dir" true; then
         record wine-boot FAIL "$start"
         return 1
     fi
