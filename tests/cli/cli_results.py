@@ -120,7 +120,7 @@ def _():
     assert same_figures(page, r, ["round_trip_us", "round_trip"]) and page.verdicts == ["failed"], page.figures
     assert all(reason.replace("&", "&amp;") in page.text for reason in card["reasons"])
     assert "<a&\"b\u00e9>" in page.cells and "Operations." in page.text, page.cells
-    assert page.tags.count("svg") == 2 and "polyline" in page.tags and "script" not in page.tags
+    assert page.tags.count("svg") == 2 and "polyline" in page.tags and "script" not in page.tags and 'class="bar"' in page.text
     assert "http" not in page.text.replace("http://www.w3.org/2000/svg", "")
 
 

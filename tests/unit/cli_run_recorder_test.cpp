@@ -42,7 +42,11 @@ TEST(RunRecorderUnitTest, OnlyABitWrongInEveryLocatedByteBlamesADataLine) {
         recorder.LoopbackPass(static_cast<int32_t>(flips.size()), 7000, fake.card, nullptr);
         recorder.Finish();
         EXPECT_EQ(recorder.Diagnosed().bitsInEvery, bitsInEvery);
-        EXPECT_EQ(std::count(said.begin(), said.end(), blame), bitsInEvery ? 1 : 0);
+        // Any blame at all when no bit was wrong in every byte would send a user after a line.
+        EXPECT_EQ(std::count_if(said.begin(), said.end(),
+                                [](auto& s) { return s.find(L"one data line") != s.npos; }),
+                  bitsInEvery ? 1 : 0);
+        EXPECT_TRUE(!bitsInEvery || std::count(said.begin(), said.end(), blame) == 1);
     }
 }
 
